@@ -1,0 +1,50 @@
+#pragma once
+// The document: its lines of UTF-8 text and the facts about its file.
+// Only this class knows how the lines are stored; everyone else reads a line
+// as a string_view and changes text through the primitives below.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "position.hpp"
+#include "text_encoding.hpp"
+
+class Buffer {
+public:
+    // One empty line, no path, unmodified, CR LF, UTF-8.
+    Buffer();
+    // The given lines (at least one is kept), unmodified.
+    explicit Buffer(std::vector<std::string> lines);
+
+    std::uint64_t line_count() const { return lines_.size(); }
+    // The text of a row without terminator; empty for a row past the end.
+    std::string_view line(std::uint64_t row) const;
+    // Characters of a row; 0 for a row past the end.
+    std::uint64_t line_len(std::uint64_t row) const;
+    // Byte offset of a column in a row (the line's byte length at or past its end).
+    std::size_t char_to_byte(std::uint64_t row, std::uint64_t column) const;
+    // The character at (row, column); only for a column inside the line.
+    char32_t char_at(std::uint64_t row, std::uint64_t column) const;
+
+    // The primitives every edit is made of.
+    void insert_char(std::uint64_t row, std::uint64_t column, char32_t c);
+    void delete_char(std::uint64_t row, std::uint64_t column);
+    void split_line(std::uint64_t row, std::uint64_t column);
+    Position backspace(std::uint64_t row, std::uint64_t column);
+    void insert_line(std::uint64_t index, std::string text);
+
+    // Replaces the whole text (opening and reloading a file).
+    void replace_lines(std::vector<std::string> lines);
+
+    std::optional<std::filesystem::path> path;
+    bool modified = false;
+    LineEnding line_ending = LineEnding::CrLf;
+    TextEncoding encoding = TextEncoding::Utf8;
+
+private:
+    std::vector<std::string> lines_;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// Moving the document between the file and memory: open, save, and the
+// encoding menu's choice (set the encoding for the next save, or reload).
+
+#include <expected>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "buffer.hpp"
+#include "editor/editor.hpp"
+#include "io_error.hpp"
+
+std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path);
+std::expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path);
+void save_document(Editor& editor);
+void open_encoding_menu(Editor& editor);
+void choose_encoding(Editor& editor, TextEncoding encoding);
+std::string file_display_name(const Buffer& buffer);

@@ -1,0 +1,81 @@
+#pragma once
+// The whole editor state, one instance per run. Every operation takes it by
+// reference; nothing else holds state.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "buffer.hpp"
+#include "clipboard/clipboard.hpp"
+#include "editor/history.hpp"
+#include "position.hpp"
+#include "terminal/terminal.hpp"
+
+using Clock = std::chrono::steady_clock;
+using TimePoint = Clock::time_point;
+
+inline constexpr std::chrono::milliseconds EVENT_POLL_TIMEOUT{500};
+inline constexpr std::chrono::seconds STATUS_MESSAGE_TIMEOUT{5};
+
+inline constexpr std::string_view STARTUP_HINT =
+    "Ctrl+S saqlash  |  Ctrl+E encoding  |  Ctrl+L qator raqami  |  Ctrl+Q chiqish |  F1 Yordam";
+
+enum class Mode : std::uint8_t { Normal, Find, ReplaceFind, ReplaceWith };
+
+struct StatusMessage {
+    std::string text;  // empty: no message
+    TimePoint set_at{};
+};
+
+// Mouse state: the scroll-bar drag, and the times behind the double click
+// and the accelerating wheel.
+struct MouseState {
+    bool scrollbar_drag = false;
+    std::optional<TimePoint> last_press;
+    std::optional<TimePoint> last_wheel;
+    std::uint64_t wheel_run = 0;
+};
+
+struct Editor {
+    // Declared first so that it is destroyed last: the console is restored
+    // after everything else, the buffer included, has been released.
+    std::unique_ptr<term::TerminalGuard> terminal;
+
+    Buffer buffer;
+    Position cursor;
+    std::optional<Position> anchor;
+    std::uint64_t top_line = 0;
+    std::uint64_t left_column = 0;
+    MouseState mouse;
+    History history;
+    std::string search_text;
+    std::string replace_text;
+    std::vector<Position> matches;
+    std::optional<std::size_t> current_match;
+    StatusMessage status_message;
+    std::uint16_t screen_width = 80;
+    std::uint16_t screen_height = 24;
+    bool show_line_numbers = true;
+    std::uint64_t gutter_line_count = 1;
+    bool scrollbar_hover = false;
+    Mode mode = Mode::Normal;
+    bool encoding_menu_open = false;
+    bool help_visible = false;
+    bool quit_armed = false;
+    bool quit_requested = false;
+
+    // The system clipboard; tests put an in-process one here.
+    std::unique_ptr<ClipboardBackend> clipboard;
+
+    // The monotonic time of the event being handled: message stamps, the
+    // double-click and wheel windows all read it, so tests can fake the clock.
+    TimePoint now{};
+};
+
+// Replaces the message line's text and stamps it with editor.now.
+void set_message(Editor& editor, std::string text);
+void clear_message(Editor& editor);

@@ -1,0 +1,108 @@
+// zep: entry, console set-up and the main loop.
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+#include "editor/dispatch.hpp"
+#include "editor/document.hpp"
+#include "editor/editor.hpp"
+#include "editor/render.hpp"
+#include "terminal/terminal.hpp"
+
+namespace {
+
+int fail(const char* prefix, const IoError& error)
+{
+    std::fprintf(stderr, "%s%s\n", prefix, error.message.c_str());
+    return 1;
+}
+
+constexpr const char* STARTUP_ERROR = "zep: ishga tushirishda xato: ";
+constexpr const char* RUNTIME_ERROR = "zep: xato: ";
+
+// Turns the console back after a start-up failure that came before the guard.
+void undo_partial_setup()
+{
+    term::Output out(STDOUT_FILENO);
+    out.pop_keyboard_enhancement();
+    out.disable_mouse_capture();
+    out.reset_color();
+    out.show_cursor();
+    out.leave_alternate_screen();
+    (void)out.flush();
+    (void)term::disable_raw_mode();
+}
+
+std::optional<IoError> run(Editor& editor)
+{
+    if (auto drawn = render(editor, editor.terminal->output()); !drawn) return drawn.error();
+    while (!editor.quit_requested) {
+        auto handled = dispatch_event(editor);
+        if (!handled) return handled.error();
+        bool redraw = *handled;
+
+        // The menu's text stays until the menu closes; every other message
+        // goes once it is more than five seconds old.
+        const TimePoint now = Clock::now();
+        StatusMessage& message = editor.status_message;
+        if (!editor.encoding_menu_open && !message.text.empty() &&
+            now - message.set_at > STATUS_MESSAGE_TIMEOUT) {
+            message.text.clear();
+            redraw = true;
+        }
+        if (redraw) {
+            if (auto drawn = render(editor, editor.terminal->output()); !drawn) return drawn.error();
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<std::filesystem::path> path;
+    if (argc >= 2) path = std::filesystem::path(argv[1]);
+
+    // The file is read before the console is touched, so that a read error
+    // shows in the user's normal console.
+    auto buffer = open_document(path);
+    if (!buffer) return fail(STARTUP_ERROR, buffer.error());
+
+    if (auto raw = term::enable_raw_mode(); !raw) return fail(STARTUP_ERROR, raw.error());
+    {
+        term::Output out(STDOUT_FILENO);
+        out.enter_alternate_screen();
+        out.enable_mouse_capture();
+        out.push_keyboard_enhancement();
+        if (auto flushed = out.flush(); !flushed) {
+            undo_partial_setup();
+            return fail(STARTUP_ERROR, flushed.error());
+        }
+    }
+
+    std::optional<IoError> error;
+    bool startup = true;
+    {
+        Editor editor;
+        editor.terminal = std::make_unique<term::TerminalGuard>(STDOUT_FILENO);
+        if (auto size = term::size(); !size) {
+            error = size.error();
+        } else {
+            editor.buffer = std::move(*buffer);
+            editor.screen_width = size->columns;
+            editor.screen_height = size->rows;
+            editor.now = Clock::now();
+            set_message(editor, std::string(STARTUP_HINT));
+            startup = false;
+            error = run(editor);
+        }
+        // Leaving this scope destroys the editor: the buffer first, then the
+        // guard, which restores the console before any error is printed.
+    }
+    if (error) return fail(startup ? STARTUP_ERROR : RUNTIME_ERROR, *error);
+    return 0;
+}

@@ -1,0 +1,93 @@
+#include "terminal/output.hpp"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace term {
+
+void Output::enter_alternate_screen() { pending_ += "\x1b[?1049h"; }
+void Output::leave_alternate_screen() { pending_ += "\x1b[?1049l"; }
+
+// Button presses, drags, all motion, and the two extended coordinate
+// encodings (urxvt and SGR), so that wide screens report correct cells.
+void Output::enable_mouse_capture() { pending_ += "\x1b[?1000h\x1b[?1002h\x1b[?1003h\x1b[?1015h\x1b[?1006h"; }
+void Output::disable_mouse_capture() { pending_ += "\x1b[?1006l\x1b[?1015l\x1b[?1003l\x1b[?1002l\x1b[?1000l"; }
+
+// Kitty keyboard protocol, "disambiguate" only: Ctrl+Backspace, Ctrl+H and
+// Esc become distinct; event types stay off so that auto-repeat keeps working.
+void Output::push_keyboard_enhancement() { pending_ += "\x1b[>1u"; }
+void Output::pop_keyboard_enhancement() { pending_ += "\x1b[<u"; }
+
+void Output::begin_synchronized_update() { pending_ += "\x1b[?2026h"; }
+void Output::end_synchronized_update() { pending_ += "\x1b[?2026l"; }
+
+void Output::move_to(std::uint16_t column, std::uint16_t row)
+{
+    pending_ += "\x1b[";
+    pending_ += std::to_string(row + 1);
+    pending_ += ';';
+    pending_ += std::to_string(column + 1);
+    pending_ += 'H';
+}
+
+void Output::clear_current_line() { pending_ += "\x1b[2K"; }
+
+namespace {
+
+void append_color(std::string& out, Color c, bool foreground)
+{
+    switch (c.kind) {
+    case Color::Kind::Reset:
+        out += foreground ? "\x1b[39m" : "\x1b[49m";
+        break;
+    case Color::Kind::White:
+        out += foreground ? "\x1b[38;5;15m" : "\x1b[48;5;15m";
+        break;
+    case Color::Kind::Rgb:
+        out += foreground ? "\x1b[38;2;" : "\x1b[48;2;";
+        out += std::to_string(c.r);
+        out += ';';
+        out += std::to_string(c.g);
+        out += ';';
+        out += std::to_string(c.b);
+        out += 'm';
+        break;
+    }
+}
+
+}  // namespace
+
+void Output::set_foreground(Color c) { append_color(pending_, c, true); }
+void Output::set_background(Color c) { append_color(pending_, c, false); }
+void Output::reset_color() { pending_ += "\x1b[0m"; }
+void Output::show_cursor() { pending_ += "\x1b[?25h"; }
+void Output::print(std::string_view text) { pending_ += text; }
+void Output::raw(std::string_view bytes) { pending_ += bytes; }
+
+std::expected<void, IoError> Output::flush()
+{
+    if (fd_ < 0) {
+        written_ += pending_;
+        pending_.clear();
+        return {};
+    }
+    std::size_t done = 0;
+    while (done < pending_.size()) {
+        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            const int code = errno;
+            pending_.clear();
+            return std::unexpected(IoError::from_errno(code));
+        }
+        if (n == 0) {
+            pending_.clear();
+            return std::unexpected(IoError{"the terminal accepted no bytes"});
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    pending_.clear();
+    return {};
+}
+
+}  // namespace term

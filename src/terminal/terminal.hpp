@@ -1,0 +1,45 @@
+#pragma once
+// The real terminal: raw mode, size, waiting for and reading events, and the
+// guard that puts the console back however the run ends.
+
+#include <chrono>
+#include <cstdint>
+#include <expected>
+
+#include "io_error.hpp"
+#include "terminal/event.hpp"
+#include "terminal/output.hpp"
+
+namespace term {
+
+struct Size {
+    std::uint16_t columns = 0;
+    std::uint16_t rows = 0;
+};
+
+std::expected<void, IoError> enable_raw_mode();
+std::expected<void, IoError> disable_raw_mode();
+std::expected<Size, IoError> size();
+
+// Waits at most `timeout` for an event to be ready.
+std::expected<bool, IoError> poll(std::chrono::milliseconds timeout);
+// Takes the next event, waiting for one if none is ready. A SIGTERM, SIGHUP
+// or SIGQUIT received meanwhile comes out as an error naming the signal.
+std::expected<term::Event, IoError> read();
+
+// Owns the console output for the editing screen. Created once the console
+// has been switched over; its destruction switches it back.
+class TerminalGuard {
+public:
+    explicit TerminalGuard(int fd);
+    ~TerminalGuard();
+    TerminalGuard(const TerminalGuard&) = delete;
+    TerminalGuard& operator=(const TerminalGuard&) = delete;
+
+    Output& output() { return output_; }
+
+private:
+    Output output_;
+};
+
+}  // namespace term

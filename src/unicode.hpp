@@ -1,0 +1,18 @@
+#pragma once
+// Character classes over all of Unicode, from tables generated out of the
+// Unicode Character Database (unicode_tables.cpp, made by tools/gen-unicode-tables).
+
+// Alphabetic, or general category Nd, Nl or No. The underscore is not one.
+bool is_word_char(char32_t c);
+
+// The White_Space property.
+bool is_white_space(char32_t c);
+
+// A word character or the underscore: what a double click takes as a word.
+bool is_ident_char(char32_t c);
+
+// Neither an identifier character nor white space.
+bool is_punct_char(char32_t c);
+
+// The Uppercase property (the help overlay's heading rule).
+bool is_uppercase(char32_t c);
