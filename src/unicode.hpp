@@ -1,6 +1,6 @@
 #pragma once
 // Character classes over all of Unicode, from tables generated out of the
-// Unicode Character Database (unicode_tables.cpp, made by tools/gen-unicode-tables).
+// Unicode Character Database (unicode_tables.inc, made by tools/gen-unicode-tables).
 
 // Alphabetic, or general category Nd, Nl or No. The underscore is not one.
 bool is_word_char(char32_t c);
