@@ -25,6 +25,7 @@ std::expected<Size, IoError> size();
 std::expected<bool, IoError> poll(std::chrono::milliseconds timeout);
 // Takes the next event, waiting for one if none is ready. A SIGTERM, SIGHUP
 // or SIGQUIT received meanwhile comes out as an error naming the signal.
+// So does a terminal that has gone away.
 std::expected<term::Event, IoError> read();
 
 // Owns the console output for the editing screen. Created once the console

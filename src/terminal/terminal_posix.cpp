@@ -1,0 +1,262 @@
+// The POSIX backend: termios raw mode, the window size, and events read from
+// the terminal and from a self-pipe that the signal handlers write to.
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <deque>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#include "terminal/input_decoder.hpp"
+#include "terminal/terminal.hpp"
+#include "terminal/terminal_posix.hpp"
+
+namespace term {
+
+namespace {
+
+// There is one terminal per process, so its state lives here rather than in
+// an object every caller would have to carry.
+struct Backend {
+    int fd = -1;                      // the terminal read from and switched to raw mode
+    bool owns_fd = false;             // opened here (/dev/tty), closed on replacement
+    std::optional<termios> original;  // the settings to restore, while raw mode is on
+    InputDecoder decoder;
+    std::deque<Event> ready;          // decoded, not yet handed out
+    bool resize_pending = false;
+    std::optional<IoError> failure;   // a fatal signal or a lost terminal; sticks
+};
+
+Backend backend;
+
+// Read end [0] and write end [1], both non-blocking: a full pipe must never
+// block a signal handler, and draining it must never block the loop.
+int signal_pipe[2] = {-1, -1};
+
+// Does only what is safe in a handler: one byte, the signal's number.
+extern "C" void on_signal(int signal_number)
+{
+    const int saved_errno = errno;
+    const char byte = static_cast<char>(signal_number);
+    [[maybe_unused]] const ssize_t n = ::write(signal_pipe[1], &byte, 1);
+    errno = saved_errno;
+}
+
+std::expected<void, IoError> set_up_signals()
+{
+    if (signal_pipe[0] >= 0) return {};
+    if (::pipe2(signal_pipe, O_NONBLOCK | O_CLOEXEC) != 0) return std::unexpected(IoError::from_errno(errno));
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal_number : {SIGWINCH, SIGTERM, SIGHUP, SIGQUIT})
+        if (::sigaction(signal_number, &action, nullptr) != 0) return std::unexpected(IoError::from_errno(errno));
+    // A write to a closed pipe is an error to report, not a reason to die.
+    std::signal(SIGPIPE, SIG_IGN);
+    return {};
+}
+
+const char* signal_name(int signal_number)
+{
+    switch (signal_number) {
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    case SIGQUIT: return "SIGQUIT";
+    default: return "?";
+    }
+}
+
+void drain_signals()
+{
+    char bytes[64];
+    for (;;) {
+        const ssize_t n = ::read(signal_pipe[0], bytes, sizeof bytes);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        for (ssize_t i = 0; i < n; ++i) {
+            const int signal_number = bytes[i];
+            if (signal_number == SIGWINCH) {
+                backend.resize_pending = true;
+            } else if (!backend.failure) {
+                backend.failure = IoError{std::string(signal_name(signal_number)) + " signali olindi"};
+            }
+        }
+    }
+}
+
+// The process's own terminal: standard input when it is one, else /dev/tty,
+// so that `zep < /dev/null` would still talk to the user.
+std::expected<int, IoError> terminal_fd()
+{
+    if (backend.fd >= 0) return backend.fd;
+    if (::isatty(STDIN_FILENO)) {
+        backend.fd = STDIN_FILENO;
+        return backend.fd;
+    }
+    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::unexpected(IoError::from_errno(errno));
+    backend.fd = fd;
+    backend.owns_fd = true;
+    return fd;
+}
+
+std::expected<void, IoError> set_attributes(int fd, const termios& attributes)
+{
+    while (::tcsetattr(fd, TCSANOW, &attributes) != 0) {
+        if (errno != EINTR) return std::unexpected(IoError::from_errno(errno));
+    }
+    return {};
+}
+
+bool readable_now(int fd)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+}
+
+// Reads what the terminal has (the caller saw it ready) and decodes it. A
+// read that fills the buffer may have cut a sequence, so what is already
+// waiting is read too before the decoder sees the end of the bytes.
+void read_terminal()
+{
+    std::string bytes;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(backend.fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) break;
+            backend.failure = IoError::from_errno(errno);
+            return;
+        }
+        if (n == 0) {
+            // The other side hung up: without this the loop would spin on an
+            // always-ready, always-empty terminal.
+            backend.failure = IoError{"terminal yopildi"};
+            return;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(n));
+        if (static_cast<std::size_t>(n) < sizeof chunk || !readable_now(backend.fd)) break;
+    }
+    std::vector<Event> events;
+    backend.decoder.feed(bytes, events);
+    for (Event& e : events) backend.ready.push_back(std::move(e));
+}
+
+bool has_event() { return backend.failure || backend.resize_pending || !backend.ready.empty(); }
+
+// Waits until an event is ready or `timeout_ms` has passed (-1: no limit).
+std::expected<bool, IoError> wait_for_event(int timeout_ms)
+{
+    auto fd = terminal_fd();
+    if (!fd) return std::unexpected(fd.error());
+    if (auto signals = set_up_signals(); !signals) return std::unexpected(signals.error());
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!has_event()) {
+        int wait_ms = -1;
+        if (timeout_ms >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            wait_ms = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+        }
+        pollfd fds[2] = {{*fd, POLLIN, 0}, {signal_pipe[0], POLLIN, 0}};
+        const int ready = ::poll(fds, 2, wait_ms);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return std::unexpected(IoError::from_errno(errno));
+        }
+        if (ready == 0) {
+            if (Clock::now() >= deadline) break;
+            continue;
+        }
+        if (fds[1].revents) drain_signals();
+        if (fds[0].revents & POLLNVAL) backend.failure = IoError::from_errno(EBADF);
+        else if (fds[0].revents) read_terminal();
+    }
+    return has_event();
+}
+
+}  // namespace
+
+std::expected<void, IoError> use_terminal(int fd)
+{
+    if (backend.owns_fd) ::close(backend.fd);
+    backend = Backend{};
+    backend.fd = fd;
+    if (auto signals = set_up_signals(); !signals) return signals;
+    drain_signals();
+    backend.resize_pending = false;
+    backend.failure.reset();
+    return {};
+}
+
+std::expected<void, IoError> enable_raw_mode()
+{
+    auto fd = terminal_fd();
+    if (!fd) return std::unexpected(fd.error());
+    if (auto signals = set_up_signals(); !signals) return signals;
+    if (backend.original) return {};
+    termios original{};
+    if (::tcgetattr(*fd, &original) != 0) return std::unexpected(IoError::from_errno(errno));
+    termios raw = original;
+    // No echo, no line editing, no signals from keys (Ctrl+C, Ctrl+Z and
+    // Ctrl+Q are the editor's), no CR/LF translation, 8-bit bytes, and a
+    // read returns as soon as one byte is there.
+    ::cfmakeraw(&raw);
+    if (auto set = set_attributes(*fd, raw); !set) return set;
+    backend.original = original;
+    return {};
+}
+
+std::expected<void, IoError> disable_raw_mode()
+{
+    if (!backend.original) return {};
+    if (auto set = set_attributes(backend.fd, *backend.original); !set) return set;
+    backend.original.reset();
+    return {};
+}
+
+std::expected<Size, IoError> size()
+{
+    auto fd = terminal_fd();
+    if (!fd) return std::unexpected(fd.error());
+    winsize ws{};
+    if (::ioctl(*fd, TIOCGWINSZ, &ws) != 0) return std::unexpected(IoError::from_errno(errno));
+    return Size{ws.ws_col, ws.ws_row};
+}
+
+std::expected<bool, IoError> poll(std::chrono::milliseconds timeout)
+{
+    const auto ms = std::min<std::chrono::milliseconds::rep>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 0),
+                                                             24 * 3600 * 1000);
+    return wait_for_event(static_cast<int>(ms));
+}
+
+std::expected<Event, IoError> read()
+{
+    for (;;) {
+        if (backend.failure) return std::unexpected(*backend.failure);
+        if (!backend.ready.empty()) {
+            Event event = std::move(backend.ready.front());
+            backend.ready.pop_front();
+            return event;
+        }
+        if (backend.resize_pending) {
+            backend.resize_pending = false;
+            auto now = size();
+            if (!now) return std::unexpected(now.error());
+            return ResizeEvent{now->columns, now->rows};
+        }
+        if (auto waited = wait_for_event(-1); !waited) return std::unexpected(waited.error());
+    }
+}
+
+}  // namespace term
