@@ -37,6 +37,22 @@ public:
     Position backspace(std::uint64_t row, std::uint64_t column);
     void insert_line(std::uint64_t index, std::string text);
 
+    // Bulk forms of the primitives, so that a paste or the deletion of a large
+    // selection (and undoing either) costs one splice instead of a step per
+    // character. Each has the effect of the matching run of single steps.
+
+    // Inserts UTF-8 text at the position as insert_char and split_line would,
+    // character by character: every LF splits the line there. Returns the
+    // position just after the inserted text. A row past the end or an empty
+    // text: nothing, and the position comes back unchanged.
+    Position insert_text(Position at, std::string_view text);
+    // Removes the text from `from` up to `to` in document order, a line break
+    // between two rows counting as one character, and returns it with an LF
+    // for each removed line break. A column past a line end acts as the end,
+    // a row past the last line as the end of the document. Nothing when `to`
+    // is not after `from`.
+    std::string erase_range(Position from, Position to);
+
     // Replaces the whole text (opening and reloading a file).
     void replace_lines(std::vector<std::string> lines);
 

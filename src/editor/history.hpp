@@ -1,30 +1,70 @@
 #pragma once
 // The undo history: unbounded lists of groups of edit records. One group is
 // one undo step.
+//
+// A record stands for a run of single-character steps (characters typed one
+// after the other, or deleted one after the other) rather than for one step,
+// so that a paste or the deletion of a large selection is one bulk splice of
+// the buffer and so is its undo. Undoing or redoing a run leaves the same text
+// and puts the cursor where undoing or redoing its steps one at a time would.
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
-enum class EditKind : std::uint32_t { InsertChar = 0, DeleteChar = 1, SplitLine = 2, MergeLines = 3 };
+#include "position.hpp"
+
+class Buffer;
+
+enum class EditKind : std::uint8_t {
+    // `text` was typed in at `from` a character or a line break at a time;
+    // it now ends at `to`.
+    Insert,
+    // `text`, which stood from `from` to `to`, was deleted backwards from its
+    // end (Backspace, a selection, Ctrl+Backspace).
+    DeleteBackward,
+    // `text`, which stood from `from` to `to`, was deleted forwards, every
+    // step at `from` (Delete, Ctrl+Delete, Ctrl+K, a replacement).
+    DeleteForward,
+    // Line `from.row` was copied below itself with the cursor at `from`, which
+    // then moved to `to`; `text` is the copy.
+    DuplicateLine,
+};
 
 struct EditRecord {
-    EditKind kind = EditKind::InsertChar;
-    char32_t character = 0;
-    std::uint64_t row = 0;
-    std::uint64_t column = 0;
+    EditKind kind = EditKind::Insert;
+    Position from;
+    Position to;
+    std::string text;  // UTF-8, an LF for each line break
 };
 
 using EditGroup = std::vector<EditRecord>;
 
 struct History {
-    std::vector<EditGroup> undo_list;
-    std::vector<EditGroup> redo_list;
+    std::vector<EditGroup> undo_list;  // newest last
+    std::vector<EditGroup> redo_list;  // newest last
     EditGroup open_group;
     bool grouping = false;
 };
 
 struct Editor;
 
-void record_edit(Editor& editor, const EditRecord& record);
+// Empties the redo list, then adds the record to the open group (joined to
+// the run it continues, when it does) or, outside a group, pushes it as a
+// group of its own.
+void record_edit(Editor& editor, EditRecord record);
+// Starts collecting records into one group. A group still open is closed
+// first, so its records are never lost.
 void begin_group(Editor& editor);
+// Pushes the open group, if it holds anything, as one undo step.
 void end_group(Editor& editor);
+
+// Take a group's records back, newest first, or make them again, oldest
+// first. Each returns where the cursor goes: where undoing or redoing the
+// group's steps one at a time leaves it.
+Position revert_group(Buffer& buffer, const EditGroup& group);
+Position reapply_group(Buffer& buffer, const EditGroup& group);
+
+// The position just after `text` inserted at `from`.
+Position position_after(Position from, std::string_view text);
