@@ -6,6 +6,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "clipboard/system_clipboard.hpp"
 #include "editor/dispatch.hpp"
 #include "editor/document.hpp"
 #include "editor/editor.hpp"
@@ -89,6 +90,8 @@ int main(int argc, char** argv)
     {
         Editor editor;
         editor.terminal = std::make_unique<term::TerminalGuard>(STDOUT_FILENO);
+        // Copies also go to the terminal (OSC 52), so the guard comes first.
+        editor.clipboard = make_system_clipboard(editor.terminal->output());
         if (auto size = term::size(); !size) {
             error = size.error();
         } else {

@@ -68,8 +68,8 @@ struct Editor {
     bool quit_armed = false;
     bool quit_requested = false;
 
-    // The system clipboard; tests put an in-process one here.
-    std::unique_ptr<ClipboardBackend> clipboard;
+    // In-process until main puts the system clipboard here.
+    std::unique_ptr<ClipboardBackend> clipboard = std::make_unique<InProcessClipboard>();
 
     // The monotonic time of the event being handled: message stamps, the
     // double-click and wheel windows all read it, so tests can fake the clock.

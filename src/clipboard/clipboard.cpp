@@ -1,0 +1,66 @@
+#include "clipboard/clipboard.hpp"
+
+#include <thread>
+
+#include "utf8.hpp"
+
+namespace {
+
+// Helpers and other programs may hand over any bytes; the buffer holds only
+// valid UTF-8, so every byte that does not start a well-formed sequence
+// becomes one U+FFFD.
+std::string repair_utf8(std::string_view bytes)
+{
+    if (utf8::is_valid(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const std::size_t length = utf8::sequence_length(static_cast<unsigned char>(bytes[at]));
+        if (at + length <= bytes.size() && utf8::is_valid(bytes.substr(at, length))) {
+            out.append(bytes.substr(at, length));
+            at += length;
+        } else {
+            utf8::append(out, U'\uFFFD');
+            ++at;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool InProcessClipboard::put_text(std::string_view utf8)
+{
+    text_ = std::string(utf8);
+    return true;
+}
+
+bool open_clipboard(ClipboardBackend& backend)
+{
+    for (int attempt = 1; attempt <= CLIPBOARD_OPEN_ATTEMPTS; ++attempt) {
+        if (backend.try_open()) return true;
+        if (attempt < CLIPBOARD_OPEN_ATTEMPTS) std::this_thread::sleep_for(CLIPBOARD_RETRY_PAUSE);
+    }
+    return false;
+}
+
+bool set_clipboard_text(ClipboardBackend& backend, std::string_view utf8)
+{
+    if (!open_clipboard(backend)) return false;
+    const bool placed = backend.put_text(utf8);
+    backend.close();
+    return placed;
+}
+
+std::optional<std::string> get_clipboard_text(ClipboardBackend& backend)
+{
+    if (!open_clipboard(backend)) return std::nullopt;
+    std::optional<std::string> text = backend.take_text();
+    backend.close();
+    if (!text) return std::nullopt;
+    // The text ends at its first zero character, as a C string would.
+    std::string_view view = *text;
+    view = view.substr(0, view.find('\0'));
+    return repair_utf8(view);
+}
