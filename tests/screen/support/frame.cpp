@@ -1,0 +1,29 @@
+#include "screen/support/frame.hpp"
+
+#include <stdexcept>
+
+#include "editor/render.hpp"
+#include "terminal/output.hpp"
+
+Editor make_editor(std::vector<std::string> lines, int width, int height)
+{
+    Editor editor;
+    editor.buffer = Buffer(std::move(lines));
+    editor.screen_width = static_cast<std::uint16_t>(width);
+    editor.screen_height = static_cast<std::uint16_t>(height);
+    return editor;
+}
+
+std::string frame_bytes(Editor& editor)
+{
+    term::Output out;
+    if (!render(editor, out)) throw std::runtime_error("render failed on a collecting output");
+    return out.written();
+}
+
+std::unique_ptr<VtermScreen> draw(Editor& editor)
+{
+    auto screen = std::make_unique<VtermScreen>(editor.screen_width, editor.screen_height);
+    screen->feed(frame_bytes(editor));
+    return screen;
+}
