@@ -30,6 +30,7 @@ Steps (blank lines and lines starting with # are ignored):
                      settings, normal screen, cursor shown, mouse reporting off)
   untouched          after exit: zep never switched to the alternate screen
   absent FILE        FILE does not exist in the working directory
+  signal NAME        sends the signal (TERM, HUP, QUIT, ...) to zep
 
 Waits poll the screen until the condition holds or a generous time-out runs
 out, so a loaded machine does not make a case flaky.
@@ -73,7 +74,9 @@ class Pane:
             + " ".join(shlex.quote(a) for a in args)
             + f" 2> {shlex.quote(self.stderr_file)}; "
             f"echo $? > {shlex.quote(self.status_file)}; "
-            f"stty -g > {shlex.quote(self.stty_after)}; "
+            # Renamed into place so that the runner never reads it half-written.
+            f"stty -g > {shlex.quote(self.stty_after)}.part; "
+            f"mv {shlex.quote(self.stty_after)}.part {shlex.quote(self.stty_after)}; "
             "exec sleep 3600"
         )
         self.tmux("new-session", "-d", "-s", self.target, "-x", str(cols), "-y", str(rows),
@@ -159,6 +162,13 @@ def run_step(pane, line):
         ms, _, text = rest.partition(" ")
         wait_for(f"'{text}' to disappear within {ms} ms",
                  lambda: all(text not in row for row in pane.screen()), pane, int(ms) / 1000.0)
+    elif word == "signal":
+        shell = pane.flag("pane_pid")
+        pids = subprocess.run(["pgrep", "-P", shell], capture_output=True, text=True).stdout.split()
+        if not pids:
+            raise CaseFailure("zep is not running")
+        for pid in pids:
+            subprocess.run(["kill", "-" + rest.strip(), pid], check=True)
     elif word == "absent":
         if os.path.exists(os.path.join(pane.workdir, rest)):
             raise CaseFailure(f"{rest} exists")
