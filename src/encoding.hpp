@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "buffer.hpp"
+#include "codec.hpp"
 #include "text_encoding.hpp"
 
 // "UTF-8", "UTF-8 BOM", "UTF-16 LE", "UTF-16 BE", "CP1251", "CP1252", "CP866".

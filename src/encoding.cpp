@@ -1,0 +1,209 @@
+#include "encoding.hpp"
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include <uchardet.h>
+
+namespace {
+
+constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
+constexpr std::string_view UTF16LE_MARK = "\xFF\xFE";
+constexpr std::string_view UTF16BE_MARK = "\xFE\xFF";
+
+TextEncoding to_text_encoding(SingleByteEncoding encoding)
+{
+    switch (encoding) {
+    case SingleByteEncoding::Windows1251: return TextEncoding::Cp1251;
+    case SingleByteEncoding::Windows1252: return TextEncoding::Cp1252;
+    case SingleByteEncoding::Ibm866: return TextEncoding::Cp866;
+    }
+    std::unreachable();
+}
+
+// The WHATWG labels of the three code pages, which is how the detector's
+// answer is read. ISO-8859-15 joins windows-1252: the detector tells the
+// Western European code pages apart by the few characters in which they
+// differ, where the editor only knows windows-1252 for all of them.
+struct Label {
+    std::string_view name;
+    TextEncoding encoding;
+};
+
+constexpr std::array LABELS = {
+    Label{"cp1251", TextEncoding::Cp1251},
+    Label{"windows-1251", TextEncoding::Cp1251},
+    Label{"x-cp1251", TextEncoding::Cp1251},
+    Label{"ansi_x3.4-1968", TextEncoding::Cp1252},
+    Label{"ascii", TextEncoding::Cp1252},
+    Label{"cp1252", TextEncoding::Cp1252},
+    Label{"cp819", TextEncoding::Cp1252},
+    Label{"csisolatin1", TextEncoding::Cp1252},
+    Label{"ibm819", TextEncoding::Cp1252},
+    Label{"iso-8859-1", TextEncoding::Cp1252},
+    Label{"iso-ir-100", TextEncoding::Cp1252},
+    Label{"iso8859-1", TextEncoding::Cp1252},
+    Label{"iso88591", TextEncoding::Cp1252},
+    Label{"iso_8859-1", TextEncoding::Cp1252},
+    Label{"iso_8859-1:1987", TextEncoding::Cp1252},
+    Label{"l1", TextEncoding::Cp1252},
+    Label{"latin1", TextEncoding::Cp1252},
+    Label{"us-ascii", TextEncoding::Cp1252},
+    Label{"windows-1252", TextEncoding::Cp1252},
+    Label{"x-cp1252", TextEncoding::Cp1252},
+    Label{"iso-8859-15", TextEncoding::Cp1252},
+    Label{"866", TextEncoding::Cp866},
+    Label{"cp866", TextEncoding::Cp866},
+    Label{"csibm866", TextEncoding::Cp866},
+    Label{"ibm866", TextEncoding::Cp866},
+};
+
+bool is_label_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Any answer that is not one of the three code pages, UTF-8 itself
+// included, means UTF-8.
+TextEncoding encoding_of_label(std::string_view answer)
+{
+    while (!answer.empty() && is_label_space(answer.front())) answer.remove_prefix(1);
+    while (!answer.empty() && is_label_space(answer.back())) answer.remove_suffix(1);
+    for (const Label& label : LABELS) {
+        if (label.name.size() != answer.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < answer.size() && same; ++i) same = ascii_lower(answer[i]) == label.name[i];
+        if (same) return label.encoding;
+    }
+    return TextEncoding::Utf8;
+}
+
+struct DetectorDeleter {
+    void operator()(uchardet* detector) const { uchardet_delete(detector); }
+};
+
+// The detector reads the whole file, handed over in pieces: it is built
+// for streams, and each of its probers walks every piece it gets (filtering
+// a copy of it first), so pieces that stay in the cache take half the time
+// of one large block and give the same answer.
+constexpr std::size_t DETECTOR_PIECE = 64 * 1024;
+
+TextEncoding ask_detector(std::string_view bytes)
+{
+    const std::unique_ptr<uchardet, DetectorDeleter> detector(uchardet_new());
+    if (!detector) return TextEncoding::Utf8;
+    // A failure to take the data (out of memory) leaves the answer empty, which means UTF-8.
+    for (std::size_t at = 0; at < bytes.size(); at += DETECTOR_PIECE) {
+        const std::string_view piece = bytes.substr(at, DETECTOR_PIECE);
+        if (uchardet_handle_data(detector.get(), piece.data(), piece.size()) != 0) break;
+    }
+    uchardet_data_end(detector.get());
+    const char* answer = uchardet_get_charset(detector.get());
+    return encoding_of_label(answer ? answer : "");
+}
+
+}  // namespace
+
+std::string_view encoding_label(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8: return "UTF-8";
+    case TextEncoding::Utf8Bom: return "UTF-8 BOM";
+    case TextEncoding::Utf16Le: return "UTF-16 LE";
+    case TextEncoding::Utf16Be: return "UTF-16 BE";
+    case TextEncoding::Cp1251: return "CP1251";
+    case TextEncoding::Cp1252: return "CP1252";
+    case TextEncoding::Cp866: return "CP866";
+    }
+    std::unreachable();
+}
+
+TextEncoding detect_encoding(std::string_view bytes)
+{
+    if (bytes.starts_with(UTF8_MARK)) return TextEncoding::Utf8Bom;
+    if (bytes.starts_with(UTF16LE_MARK)) return TextEncoding::Utf16Le;
+    if (bytes.starts_with(UTF16BE_MARK)) return TextEncoding::Utf16Be;
+    // Valid UTF-8, empty and pure ASCII input included, is UTF-8 whatever a
+    // statistical guess might say about it.
+    if (valid_utf8_prefix(bytes) == bytes.size()) return TextEncoding::Utf8;
+    return ask_detector(bytes);
+}
+
+LineEnding detect_line_ending(std::string_view bytes)
+{
+    return bytes.find("\r\n") != std::string_view::npos ? LineEnding::CrLf : LineEnding::Lf;
+}
+
+namespace {
+
+const char* find_lf(std::string_view text, std::size_t from)
+{
+    if (from >= text.size()) return nullptr;
+    return static_cast<const char*>(std::memchr(text.data() + from, '\n', text.size() - from));
+}
+
+}  // namespace
+
+std::vector<std::string> split_lines(std::string_view text)
+{
+    // Counting first spares a million-line file the vector's regrowth.
+    std::size_t count = 1;
+    for (const char* lf = find_lf(text, 0); lf; lf = find_lf(text, static_cast<std::size_t>(lf - text.data()) + 1))
+        ++count;
+    std::vector<std::string> lines;
+    lines.reserve(count);
+    std::size_t start = 0;
+    while (true) {
+        const char* found = find_lf(text, start);
+        const std::size_t end = found ? static_cast<std::size_t>(found - text.data()) : text.size();
+        std::string_view line = text.substr(start, end - start);
+        // One CR before the cut belongs to the line ending; any other CR is text.
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (!found) return lines;
+        start = end + 1;
+    }
+}
+
+std::string join_lines(const Buffer& buffer, LineEnding line_ending)
+{
+    const std::string_view separator = line_ending == LineEnding::CrLf ? "\r\n" : "\n";
+    const std::uint64_t count = buffer.line_count();
+    std::size_t size = separator.size() * (count - 1);
+    for (std::uint64_t row = 0; row < count; ++row) size += buffer.line(row).size();
+    std::string text;
+    text.reserve(size);
+    text.append(buffer.line(0));
+    for (std::uint64_t row = 1; row < count; ++row) text.append(separator).append(buffer.line(row));
+    return text;
+}
+
+std::string_view single_byte_name(SingleByteEncoding encoding)
+{
+    switch (encoding) {
+    case SingleByteEncoding::Windows1251: return "windows-1251";
+    case SingleByteEncoding::Windows1252: return "windows-1252";
+    case SingleByteEncoding::Ibm866: return "IBM866";
+    }
+    std::unreachable();
+}
+
+std::expected<std::string, std::string> encode_document(std::string_view text, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Cp1251: return encode_single_byte(text, SingleByteEncoding::Windows1251);
+    case TextEncoding::Cp1252: return encode_single_byte(text, SingleByteEncoding::Windows1252);
+    case TextEncoding::Cp866: return encode_single_byte(text, SingleByteEncoding::Ibm866);
+    default: return *encode_text(text, encoding);
+    }
+}
+
+std::expected<std::string, std::string> encode_single_byte(std::string_view text, SingleByteEncoding encoding)
+{
+    std::optional<std::string> bytes = encode_text(text, to_text_encoding(encoding));
+    if (!bytes)
+        return std::unexpected("Matn " + std::string(single_byte_name(encoding)) +
+                               " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)");
+    return std::move(*bytes);
+}
