@@ -31,6 +31,7 @@ Steps (blank lines and lines starting with # are ignored):
   untouched          after exit: zep never switched to the alternate screen
   absent FILE        FILE does not exist in the working directory
   signal NAME        sends the signal (TERM, HUP, QUIT, ...) to zep
+  resize WxH         resizes the terminal
 
 Waits poll the screen until the condition holds or a generous time-out runs
 out, so a loaded machine does not make a case flaky.
@@ -169,6 +170,9 @@ def run_step(pane, line):
             raise CaseFailure("zep is not running")
         for pid in pids:
             subprocess.run(["kill", "-" + rest.strip(), pid], check=True)
+    elif word == "resize":
+        cols, rows = rest.strip().split("x")
+        pane.tmux("resize-window", "-t", pane.target, "-x", cols, "-y", rows)
     elif word == "absent":
         if os.path.exists(os.path.join(pane.workdir, rest)):
             raise CaseFailure(f"{rest} exists")
