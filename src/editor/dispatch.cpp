@@ -376,6 +376,11 @@ void normal_key(Editor& editor, const term::KeyEvent& key)
         editor.help_visible = true;
         return;
     }
+    // An empty selection (Shift+Left at the start, a click) selects nothing,
+    // but kept through an edit that moves the cursor it would grow over the
+    // text just typed, and the next key would delete that text. It is dropped
+    // here; a Shift movement sets the same anchor again at once.
+    if (editor.anchor && *editor.anchor == editor.cursor) editor.anchor.reset();
     const std::span<const Binding> table = table_for(key.modifiers);
     if (table.data() == PLAIN_KEYS) editor.quit_armed = false;
 

@@ -547,3 +547,35 @@ TEST(Dispatch, EncodingMenuTakesEveryKey)
     EXPECT_EQ(s.ed.buffer.encoding, TextEncoding::Utf8Bom);
     EXPECT_FALSE(s.ed.encoding_menu_open);
 }
+
+// A Shift movement that cannot move leaves an empty selection. It must not
+// grow over what is typed next, or the following key would delete that text.
+TEST(Dispatch, EmptySelectionNeverSwallowsWhatComesNext)
+{
+    Session s({"abc"});
+    s.key(Key::End);
+    s.key(Key::End, term::SHIFT);
+    s.type(U"hi");
+    EXPECT_EQ(s.text(), "abchi");
+
+    Session d({"one", "two"});
+    d.key(Key::Up, term::SHIFT);
+    d.ctrl(U'd');
+    d.ch(U'x');
+    EXPECT_EQ(d.text(), "one\nxone\ntwo");
+
+    // Shift movements still extend one selection from where it began.
+    Session e({"abcdef"});
+    e.key(Key::Left, term::SHIFT);
+    e.key(Key::Right, term::SHIFT);
+    e.key(Key::Right, term::SHIFT);
+    EXPECT_EQ(e.ed.anchor, at(0, 0));
+    EXPECT_EQ(e.ed.cursor, at(0, 2));
+
+    // With the empty selection gone, the word deletions do their own work.
+    Session w({"foo bar"});
+    w.key(Key::End);
+    w.key(Key::End, term::SHIFT);
+    w.key(Key::Backspace, term::CONTROL);
+    EXPECT_EQ(w.text(), "foo ");
+}
