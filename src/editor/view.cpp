@@ -57,7 +57,11 @@ void scroll_by(Editor& editor, std::int64_t delta)
     const auto count = static_cast<std::int64_t>(editor.buffer.line_count());
     const auto height = static_cast<std::int64_t>(std::max<std::uint64_t>(text_area_height(editor), 1));
     const std::int64_t max_top = std::max<std::int64_t>(count - height, 0);
-    const std::int64_t want = static_cast<std::int64_t>(editor.top_line) + delta;
+    // A view left past its limit (the window grew, or lines went away) counts
+    // from the limit: otherwise Ctrl+Up would pull the view up by more than a
+    // line and push the cursor down by the difference.
+    const std::int64_t current = std::min(static_cast<std::int64_t>(editor.top_line), max_top);
+    const std::int64_t want = current + delta;
     const std::int64_t top = std::clamp<std::int64_t>(want, 0, max_top);
     editor.top_line = static_cast<std::uint64_t>(top);
 

@@ -159,6 +159,32 @@ TEST(View, ScrollByMovesTheCursorByWhatTheViewCannotTake)
     EXPECT_EQ(ed.cursor, at(1, 1));
 }
 
+TEST(View, ScrollByFromAViewPastItsLimit)
+{
+    // The window grew (or lines went away) while the view showed the end:
+    // top_line is beyond what the document now allows.
+    Editor ed = make_editor(30, 12);  // 10 text rows, max top 20
+    ed.top_line = 25;
+    ed.cursor = at(26, 3);
+    scroll_by(ed, -1);  // up one line from the limit; the cursor stays
+    EXPECT_EQ(ed.top_line, 19u);
+    EXPECT_EQ(ed.cursor, at(26, 3));
+
+    ed.top_line = 25;
+    ed.cursor = at(22, 3);
+    scroll_by(ed, 1);  // down against the limit: the cursor moves one line
+    EXPECT_EQ(ed.top_line, 20u);
+    EXPECT_EQ(ed.cursor, at(23, 3));
+
+    // A document shorter than the view, scrolled down before lines went away.
+    ed.buffer = Buffer(std::vector<std::string>(10, "line"));
+    ed.top_line = 5;
+    ed.cursor = at(5, 0);
+    scroll_by(ed, -1);
+    EXPECT_EQ(ed.top_line, 0u);
+    EXPECT_EQ(ed.cursor, at(4, 0));
+}
+
 TEST(View, WheelAcceleratesWithinEightyMilliseconds)
 {
     Editor ed = make_editor(1000, 24);
