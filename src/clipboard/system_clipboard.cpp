@@ -67,10 +67,12 @@ std::optional<ClipboardCommands> find_clipboard_commands(const char* wayland_dis
 
 std::unique_ptr<ClipboardBackend> make_system_clipboard(term::Output& terminal)
 {
+    // Without PATH the system's own directories are searched, as execvp
+    // does; never the working directory, where any file may be called xclip.
     const char* path = std::getenv("PATH");
     std::unique_ptr<ClipboardBackend> inner;
     if (auto commands = find_clipboard_commands(std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"),
-                                                path ? path : "")) {
+                                                path ? path : "/bin:/usr/bin")) {
         inner = std::make_unique<CommandClipboard>(std::move(*commands));
     } else {
         inner = std::make_unique<InProcessClipboard>();

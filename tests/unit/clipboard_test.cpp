@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -121,6 +122,12 @@ bool eventually_gone(pid_t pid)
 {
     for (int i = 0; i < 500 && !is_gone(pid); ++i) std::this_thread::sleep_for(10ms);
     return is_gone(pid);
+}
+
+// Every helper this process started has been waited for: none is left as a zombie.
+bool no_child_left()
+{
+    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
 }  // namespace
@@ -368,4 +375,81 @@ TEST(SystemClipboard, HelpersRunDirectlyAndCannotHangTheEditor)
     EXPECT_LT(std::chrono::steady_clock::now() - hung, 10s);
     ASSERT_TRUE(fs::exists(child_pid));
     EXPECT_TRUE(eventually_gone(static_cast<pid_t>(std::stol(read_bytes(child_pid)))));
+    EXPECT_TRUE(no_child_left());
+}
+
+TEST(SystemClipboard, HelpersStartWithDefaultSignalsAndNothingBlocked)
+{
+    // The editor ignores SIGPIPE; a helper that inherited that, or a blocked
+    // signal, would not end as its authors expect when its reader goes away.
+    TempDir dir;
+    make_program(dir / "holat", "exec grep -E '^Sig(Blk|Ign):' /proc/self/status");
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction previous_pipe {};
+    ASSERT_EQ(::sigaction(SIGPIPE, &ignore, &previous_pipe), 0);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    sigaddset(&blocked, SIGTERM);
+    sigset_t previous_mask;
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &blocked, &previous_mask), 0);
+
+    std::string output;
+    const bool ran = run_helper({(dir / "holat").string()}, "", &output, HELPER_TIMEOUT);
+    ::pthread_sigmask(SIG_SETMASK, &previous_mask, nullptr);
+    ::sigaction(SIGPIPE, &previous_pipe, nullptr);
+    ASSERT_TRUE(ran);
+    ASSERT_EQ(output.size(), 2 * 25u) << output;
+    EXPECT_EQ(output.substr(0, 25), "SigBlk:\t0000000000000000\n");
+    // The C library itself leaves its two internal real-time signals
+    // ignored in a spawned program; the classic signals 1 to 31 must all be
+    // at their defaults.
+    const std::uint64_t ignored = std::stoull(output.substr(33, 16), nullptr, 16);
+    EXPECT_EQ(output.substr(25, 8), "SigIgn:\t");
+    EXPECT_EQ(ignored & 0x7FFFFFFFu, 0u) << output;
+    EXPECT_TRUE(no_child_left());
+}
+
+TEST(SystemClipboard, WithoutPathTheWorkingDirectoryIsNotSearched)
+{
+    TempDir dir;
+    const fs::path ran = dir / "ishladi";
+    for (const char* name : {"xclip", "xsel", "wl-copy", "wl-paste"}) make_program(dir / name, ": > '" + ran.string() + "'");
+
+    // The environment and the working directory as make_system_clipboard
+    // finds them in a session without PATH; restored afterwards.
+    struct Saved {
+        std::optional<std::string> path, display, wayland;
+        fs::path cwd = fs::current_path();
+        static std::optional<std::string> get(const char* name)
+        {
+            const char* value = std::getenv(name);
+            return value ? std::optional<std::string>(value) : std::nullopt;
+        }
+        static void put(const char* name, const std::optional<std::string>& value)
+        {
+            if (value) ::setenv(name, value->c_str(), 1);
+            else ::unsetenv(name);
+        }
+        ~Saved()
+        {
+            put("PATH", path);
+            put("DISPLAY", display);
+            put("WAYLAND_DISPLAY", wayland);
+            fs::current_path(cwd);
+        }
+    } saved{Saved::get("PATH"), Saved::get("DISPLAY"), Saved::get("WAYLAND_DISPLAY")};
+    ::unsetenv("PATH");
+    ::setenv("DISPLAY", ":987", 1);
+    ::setenv("WAYLAND_DISPLAY", "wayland-987", 1);
+    fs::current_path(dir.path());
+
+    term::Output terminal;
+    const std::unique_ptr<ClipboardBackend> clipboard = make_system_clipboard(terminal);
+    (void)set_clipboard_text(*clipboard, "matn");
+    (void)get_clipboard_text(*clipboard);
+    EXPECT_FALSE(fs::exists(ran)) << "a program of the working directory was run";
+    EXPECT_TRUE(no_child_left());
 }
