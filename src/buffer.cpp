@@ -1,26 +1,36 @@
 #include "buffer.hpp"
 
-#include <iterator>
+#include <memory>
 #include <tuple>
 
+#include "codec.hpp"
 #include "utf8.hpp"
 
-Buffer::Buffer() : lines_(1) {}
+namespace {
 
-Buffer::Buffer(std::vector<std::string> lines) : lines_(std::move(lines))
+std::ptrdiff_t offset_of(std::uint64_t row) { return static_cast<std::ptrdiff_t>(row); }
+
+}  // namespace
+
+Buffer::Buffer() : stretches_(1), lines_{Line{0, 0}} {}
+
+Buffer::Buffer(std::vector<std::string> lines) { take_lines(std::move(lines)); }
+
+Buffer Buffer::from_text(std::string text)
 {
-    if (lines_.empty()) lines_.emplace_back();
+    Buffer buffer;
+    buffer.text_ = std::move(text);
+    // Counting first spares a million-line file the vector's regrowth and
+    // the copies it leaves behind.
+    std::vector<Line> lines;
+    lines.reserve(count_lines(buffer.text_));
+    for_each_line(buffer.text_, [&](std::size_t start, std::size_t length) { lines.push_back({start, length}); });
+    buffer.stretches_ = lines.size();
+    buffer.lines_ = std::move(lines);
+    return buffer;
 }
 
-std::string_view Buffer::line(std::uint64_t row) const
-{
-    return row < lines_.size() ? std::string_view(lines_[row]) : std::string_view();
-}
-
-std::uint64_t Buffer::line_len(std::uint64_t row) const
-{
-    return row < lines_.size() ? utf8::length(lines_[row]) : 0;
-}
+std::uint64_t Buffer::line_len(std::uint64_t row) const { return utf8::length(line(row)); }
 
 std::size_t Buffer::char_to_byte(std::uint64_t row, std::uint64_t column) const
 {
@@ -34,10 +44,78 @@ char32_t Buffer::char_at(std::uint64_t row, std::uint64_t column) const
     return at < text.size() ? utf8::next(text, at) : U'\0';
 }
 
+std::string& Buffer::own(std::uint64_t row)
+{
+    Line& record = lines_[row];
+    if (record.size != OWNED) {
+        record = adopt(text_.substr(record.at, record.size));
+        drop_stretches(1);
+    }
+    return owned_[record.at];
+}
+
+Buffer::Line Buffer::adopt(std::string text)
+{
+    if (free_owned_.empty()) {
+        owned_.push_back(std::move(text));
+        return {owned_.size() - 1, OWNED};
+    }
+    const std::uint64_t slot = free_owned_.back();
+    free_owned_.pop_back();
+    owned_[slot] = std::move(text);
+    return {slot, OWNED};
+}
+
+void Buffer::let_go(const Line& record, std::uint64_t& stretches)
+{
+    if (record.size != OWNED) {
+        ++stretches;
+        return;
+    }
+    // Made anew, the empty string lets the text's memory go now rather than
+    // when the place is used again (assigning an empty string would keep it).
+    std::destroy_at(&owned_[record.at]);
+    std::construct_at(&owned_[record.at]);
+    free_owned_.push_back(record.at);
+}
+
+void Buffer::erase_lines(std::uint64_t first, std::uint64_t last)
+{
+    std::uint64_t stretches = 0;
+    for (std::uint64_t row = first; row < last; ++row) let_go(lines_[row], stretches);
+    lines_.erase(lines_.begin() + offset_of(first), lines_.begin() + offset_of(last));
+    drop_stretches(stretches);
+}
+
+void Buffer::drop_stretches(std::uint64_t count)
+{
+    stretches_ -= count;
+    if (count > 0 && stretches_ == 0) std::string().swap(text_);
+}
+
+void Buffer::take_lines(std::vector<std::string> lines)
+{
+    // The text the old lines pointed into goes with them.
+    std::string().swap(text_);
+    free_owned_ = {};
+    owned_ = std::move(lines);
+    std::vector<Line> records;
+    if (owned_.empty()) {
+        // The one empty line is an empty stretch of the empty text.
+        records.push_back({0, 0});
+        stretches_ = 1;
+    } else {
+        stretches_ = 0;
+        records.reserve(owned_.size());
+        for (std::uint64_t slot = 0; slot < owned_.size(); ++slot) records.push_back({slot, OWNED});
+    }
+    lines_ = std::move(records);
+}
+
 void Buffer::insert_char(std::uint64_t row, std::uint64_t column, char32_t c)
 {
     if (row >= lines_.size()) return;
-    std::string& text = lines_[row];
+    std::string& text = own(row);
     text.insert(utf8::byte_offset(text, column), utf8::encode(c));
     modified = true;
 }
@@ -45,14 +123,18 @@ void Buffer::insert_char(std::uint64_t row, std::uint64_t column, char32_t c)
 void Buffer::delete_char(std::uint64_t row, std::uint64_t column)
 {
     if (row >= lines_.size()) return;
-    std::string& text = lines_[row];
+    const std::string_view text = line(row);
     const std::size_t at = utf8::byte_offset(text, column);
     if (at < text.size()) {
-        text.erase(at, utf8::sequence_length(static_cast<unsigned char>(text[at])));
+        const std::size_t length = utf8::sequence_length(static_cast<unsigned char>(text[at]));
+        own(row).erase(at, length);
         modified = true;
     } else if (row + 1 < lines_.size()) {
-        text += lines_[row + 1];
-        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(row + 1));
+        // The next line is read only once the head owns its text: making it
+        // own may move the strings that line lives in.
+        std::string& head = own(row);
+        head += line(row + 1);
+        erase_lines(row + 1, row + 2);
         modified = true;
     }
 }
@@ -60,11 +142,21 @@ void Buffer::delete_char(std::uint64_t row, std::uint64_t column)
 void Buffer::split_line(std::uint64_t row, std::uint64_t column)
 {
     if (row >= lines_.size()) return;
-    std::string& text = lines_[row];
-    const std::size_t at = utf8::byte_offset(text, column);
-    std::string tail = text.substr(at);
-    text.erase(at);
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(row + 1), std::move(tail));
+    const std::size_t at = char_to_byte(row, column);
+    Line& head = lines_[row];
+    Line tail;
+    if (head.size != OWNED) {
+        // A stretch of the text splits into two stretches without a copy.
+        tail = {head.at + at, head.size - at};
+        head.size = at;
+        ++stretches_;
+    } else {
+        std::string& text = owned_[head.at];
+        std::string rest = text.substr(at);
+        text.erase(at);
+        tail = adopt(std::move(rest));
+    }
+    lines_.insert(lines_.begin() + offset_of(row + 1), tail);
     modified = true;
 }
 
@@ -72,19 +164,20 @@ Position Buffer::backspace(std::uint64_t row, std::uint64_t column)
 {
     if (row >= lines_.size()) return {row, column};
     if (column > 0) {
-        std::string& text = lines_[row];
+        const std::string_view text = line(row);
         std::size_t at = utf8::byte_offset(text, column);
         if (at == 0) return {row, 0};
+        const std::size_t end = at;
         utf8::previous(text, at);
-        const std::size_t end = utf8::byte_offset(text, column);
-        text.erase(at, end - at);
+        own(row).erase(at, end - at);
         modified = true;
         return {row, column - 1};
     }
     if (row == 0) return {0, 0};
-    const std::uint64_t joined_at = utf8::length(lines_[row - 1]);
-    lines_[row - 1] += lines_[row];
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(row));
+    const std::uint64_t joined_at = utf8::length(line(row - 1));
+    std::string& head = own(row - 1);
+    head += line(row);
+    erase_lines(row, row + 1);
     modified = true;
     return {row - 1, joined_at};
 }
@@ -92,19 +185,16 @@ Position Buffer::backspace(std::uint64_t row, std::uint64_t column)
 void Buffer::insert_line(std::uint64_t index, std::string text)
 {
     if (index > lines_.size()) index = lines_.size();
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(text));
+    const Line record = adopt(std::move(text));
+    lines_.insert(lines_.begin() + offset_of(index), record);
 }
 
-void Buffer::replace_lines(std::vector<std::string> lines)
-{
-    lines_ = std::move(lines);
-    if (lines_.empty()) lines_.emplace_back();
-}
+void Buffer::replace_lines(std::vector<std::string> lines) { take_lines(std::move(lines)); }
 
 Position Buffer::insert_text(Position at, std::string_view text)
 {
     if (at.row >= lines_.size() || text.empty()) return at;
-    std::string& head = lines_[at.row];
+    std::string& head = own(at.row);
     const std::size_t offset = utf8::byte_offset(head, at.column);
     // A column past the end inserts at the end, so the text starts at the
     // line's real length.
@@ -119,13 +209,15 @@ Position Buffer::insert_text(Position at, std::string_view text)
 
     // The head keeps its text up to the offset plus the first piece; every
     // further piece becomes a line, and the last one takes the head's tail.
+    // The new lines come after the head is done with: making them may move
+    // the strings the head lives among.
     std::string tail = head.substr(offset);
     head.erase(offset);
     head.append(text.substr(0, lf));
-    std::vector<std::string> added;
+    std::vector<Line> added;
     std::size_t start = lf + 1;
     while ((lf = text.find('\n', start)) != std::string_view::npos) {
-        added.emplace_back(text.substr(start, lf - start));
+        added.push_back(adopt(std::string(text.substr(start, lf - start))));
         start = lf + 1;
     }
     const std::string_view last = text.substr(start);
@@ -134,10 +226,9 @@ Position Buffer::insert_text(Position at, std::string_view text)
     final_line.reserve(last.size() + tail.size());
     final_line.append(last);
     final_line.append(tail);
-    added.push_back(std::move(final_line));
+    added.push_back(adopt(std::move(final_line)));
     const std::uint64_t end_row = at.row + added.size();
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at.row + 1),
-                  std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+    lines_.insert(lines_.begin() + offset_of(at.row + 1), added.begin(), added.end());
     return {end_row, end_column};
 }
 
@@ -146,8 +237,8 @@ std::string Buffer::erase_range(Position from, Position to)
     const std::uint64_t last = lines_.size() - 1;
     // Rows and byte offsets, clamped into the document.
     auto locate = [&](Position p) -> std::pair<std::uint64_t, std::size_t> {
-        if (p.row > last) return {last, lines_[last].size()};
-        return {p.row, utf8::byte_offset(lines_[p.row], p.column)};
+        if (p.row > last) return {last, line(last).size()};
+        return {p.row, utf8::byte_offset(line(p.row), p.column)};
     };
     const auto [first_row, first_at] = locate(from);
     std::uint64_t end_row = first_row;
@@ -155,35 +246,41 @@ std::string Buffer::erase_range(Position from, Position to)
     if (to.row == from.row && from.row <= last) {
         // Within one line the end is found from the start, not from column 0.
         if (to.column > from.column)
-            end_at += utf8::byte_offset(std::string_view(lines_[first_row]).substr(first_at), to.column - from.column);
+            end_at += utf8::byte_offset(line(first_row).substr(first_at), to.column - from.column);
     } else {
         std::tie(end_row, end_at) = locate(to);
     }
     if (end_row < first_row || (end_row == first_row && end_at <= first_at)) return {};
     modified = true;
 
-    std::string& head = lines_[first_row];
     if (first_row == end_row) {
+        std::string& head = own(first_row);
         std::string removed = head.substr(first_at, end_at - first_at);
         head.erase(first_at, end_at - first_at);
         return removed;
     }
 
-    std::size_t size = head.size() - first_at + end_at;
-    for (std::uint64_t row = first_row + 1; row < end_row; ++row) size += lines_[row].size();
+    std::size_t size = line(first_row).size() - first_at + end_at;
+    for (std::uint64_t row = first_row + 1; row < end_row; ++row) size += line(row).size();
     std::string removed;
     removed.reserve(size + (end_row - first_row));
-    removed.append(head, first_at);
+    removed.append(line(first_row).substr(first_at));
+    // Each line goes while its text is still at hand: one pass over them,
+    // not two.
+    std::uint64_t stretches = 0;
     for (std::uint64_t row = first_row + 1; row < end_row; ++row) {
         removed.push_back('\n');
-        removed.append(lines_[row]);
+        removed.append(line(row));
+        let_go(lines_[row], stretches);
     }
     removed.push_back('\n');
-    removed.append(lines_[end_row], 0, end_at);
+    removed.append(line(end_row).substr(0, end_at));
 
+    std::string& head = own(first_row);
     head.erase(first_at);
-    head.append(lines_[end_row], end_at);
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first_row + 1),
-                 lines_.begin() + static_cast<std::ptrdiff_t>(end_row + 1));
+    head.append(line(end_row).substr(end_at));
+    let_go(lines_[end_row], stretches);
+    lines_.erase(lines_.begin() + offset_of(first_row + 1), lines_.begin() + offset_of(end_row + 1));
+    drop_stretches(stretches);
     return removed;
 }

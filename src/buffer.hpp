@@ -19,10 +19,20 @@ public:
     Buffer();
     // The given lines (at least one is kept), unmodified.
     explicit Buffer(std::vector<std::string> lines);
+    // The lines of a decoded text, cut as split_lines cuts them. The text
+    // itself becomes their storage: no line is copied or allocated apart,
+    // which is what makes a file of a million lines open quickly.
+    static Buffer from_text(std::string text);
 
     std::uint64_t line_count() const { return lines_.size(); }
     // The text of a row without terminator; empty for a row past the end.
-    std::string_view line(std::uint64_t row) const;
+    std::string_view line(std::uint64_t row) const
+    {
+        if (row >= lines_.size()) return {};
+        const Line& record = lines_[row];
+        if (record.size == OWNED) return owned_[record.at];
+        return std::string_view(text_.data() + record.at, record.size);
+    }
     // Characters of a row; 0 for a row past the end.
     std::uint64_t line_len(std::uint64_t row) const;
     // Byte offset of a column in a row (the line's byte length at or past its end).
@@ -62,5 +72,38 @@ public:
     TextEncoding encoding = TextEncoding::Utf8;
 
 private:
-    std::vector<std::string> lines_;
+    // A line is a stretch of the text the buffer was made from, until it is
+    // first changed; from then on it owns its text, one string in owned_.
+    // Records stay two words, so that inserting and erasing lines moves
+    // plain bytes.
+    struct Line {
+        std::uint64_t at;    // byte offset into text_, or the index in owned_
+        std::uint64_t size;  // byte length, or OWNED
+    };
+    static constexpr std::uint64_t OWNED = UINT64_MAX;
+
+    // The line's own string, made from its text on the first change. The
+    // reference lasts until another line is made to own its text.
+    std::string& own(std::uint64_t row);
+    // A record for a line that owns the given text.
+    Line adopt(std::string text);
+    // Gives back what a line that goes owns; a stretch of the text is
+    // counted instead, for drop_stretches once the records are gone.
+    void let_go(const Line& record, std::uint64_t& stretches);
+    // Removes the records of rows [first, last), giving back what they own.
+    void erase_lines(std::uint64_t first, std::uint64_t last);
+    // Every line owned: the given strings, in order.
+    void take_lines(std::vector<std::string> lines);
+    // Notes that some lines no longer point into the text; once none does,
+    // its memory goes (after a large file's lines are all deleted, say).
+    void drop_stretches(std::uint64_t count);
+
+    // The text the buffer was made from, never changed while lines point
+    // into it; stretches_ counts those lines.
+    std::string text_;
+    std::uint64_t stretches_ = 0;
+    std::vector<Line> lines_;
+    std::vector<std::string> owned_;
+    // Places in owned_ whose lines are gone, to be used again.
+    std::vector<std::uint64_t> free_owned_;
 };

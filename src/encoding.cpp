@@ -83,21 +83,16 @@ struct DetectorDeleter {
     void operator()(uchardet* detector) const { uchardet_delete(detector); }
 };
 
-// The detector reads the whole file, handed over in pieces: it is built
-// for streams, and each of its probers walks every piece it gets (filtering
-// a copy of it first), so pieces that stay in the cache take half the time
-// of one large block and give the same answer.
-constexpr std::size_t DETECTOR_PIECE = 64 * 1024;
-
+// The detector is given the whole file in one call, marked as all there is.
+// Handing it over in pieces would be quicker, but after any piece it may
+// settle on an answer and ignore the rest, so it would no longer judge the
+// whole file.
 TextEncoding ask_detector(std::string_view bytes)
 {
     const std::unique_ptr<uchardet, DetectorDeleter> detector(uchardet_new());
     if (!detector) return TextEncoding::Utf8;
     // A failure to take the data (out of memory) leaves the answer empty, which means UTF-8.
-    for (std::size_t at = 0; at < bytes.size(); at += DETECTOR_PIECE) {
-        const std::string_view piece = bytes.substr(at, DETECTOR_PIECE);
-        if (uchardet_handle_data(detector.get(), piece.data(), piece.size()) != 0) break;
-    }
+    (void)uchardet_handle_data(detector.get(), bytes.data(), bytes.size());
     uchardet_data_end(detector.get());
     const char* answer = uchardet_get_charset(detector.get());
     return encoding_of_label(answer ? answer : "");
@@ -135,35 +130,12 @@ LineEnding detect_line_ending(std::string_view bytes)
     return bytes.find("\r\n") != std::string_view::npos ? LineEnding::CrLf : LineEnding::Lf;
 }
 
-namespace {
-
-const char* find_lf(std::string_view text, std::size_t from)
-{
-    if (from >= text.size()) return nullptr;
-    return static_cast<const char*>(std::memchr(text.data() + from, '\n', text.size() - from));
-}
-
-}  // namespace
-
 std::vector<std::string> split_lines(std::string_view text)
 {
-    // Counting first spares a million-line file the vector's regrowth.
-    std::size_t count = 1;
-    for (const char* lf = find_lf(text, 0); lf; lf = find_lf(text, static_cast<std::size_t>(lf - text.data()) + 1))
-        ++count;
     std::vector<std::string> lines;
-    lines.reserve(count);
-    std::size_t start = 0;
-    while (true) {
-        const char* found = find_lf(text, start);
-        const std::size_t end = found ? static_cast<std::size_t>(found - text.data()) : text.size();
-        std::string_view line = text.substr(start, end - start);
-        // One CR before the cut belongs to the line ending; any other CR is text.
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (!found) return lines;
-        start = end + 1;
-    }
+    lines.reserve(count_lines(text));
+    for_each_line(text, [&](std::size_t start, std::size_t length) { lines.emplace_back(text.substr(start, length)); });
+    return lines;
 }
 
 std::string join_lines(const Buffer& buffer, LineEnding line_ending)

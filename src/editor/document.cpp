@@ -43,15 +43,17 @@ private:
     int fd_;
 };
 
-// Everything from the start of the file to its end, whatever the size said
-// (another program may be writing to it meanwhile).
+// Everything from the start of a freshly opened file to its end, whatever
+// the size said (another program may be writing to it meanwhile). Plain
+// reads, not reads at an offset: a pipe or a device (zep <(command)) has no
+// offsets and is still read to its end.
 std::expected<std::string, IoError> read_from_start(int fd, std::size_t size_hint)
 {
     std::string bytes;
     bytes.reserve(size_hint);
     char chunk[65536];
     for (;;) {
-        const ssize_t n = ::pread(fd, chunk, sizeof chunk, static_cast<off_t>(bytes.size()));
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
             return std::unexpected(last_os_error());
@@ -121,6 +123,9 @@ std::expected<void, IoError> write_in_place(const std::filesystem::path& path, s
 
     struct stat facts {};
     if (::fstat(file.get(), &facts) != 0) return std::unexpected(last_os_error());
+    // Only a regular file has old content to keep; a pipe opened for
+    // writing as well would make the read wait for ever.
+    can_read = can_read && S_ISREG(facts.st_mode);
     std::string old;
     if (can_read) {
         auto read = read_from_start(file.get(), static_cast<std::size_t>(std::max<off_t>(facts.st_size, 0)));
@@ -163,23 +168,13 @@ std::expected<void, IoError> write_in_place(const std::filesystem::path& path, s
 }
 
 // Text that may not be valid UTF-8 (a file name is any bytes), with every
-// byte that does not start a well-formed sequence shown as U+FFFD.
+// invalid sequence shown as one U+FFFD, as the UTF-8 decoder replaces them.
 std::string displayable(std::string_view bytes)
 {
     if (utf8::is_valid(bytes)) return std::string(bytes);
-    std::string out;
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const std::size_t length = utf8::sequence_length(static_cast<unsigned char>(bytes[at]));
-        if (at + length <= bytes.size() && utf8::is_valid(bytes.substr(at, length))) {
-            out.append(bytes.substr(at, length));
-            at += length;
-        } else {
-            utf8::append(out, U'\uFFFD');
-            ++at;
-        }
-    }
-    return out;
+    // The slash in front, which no name contains, keeps the decoder from
+    // taking the name's first bytes for a byte-order mark.
+    return decode_text("/" + std::string(bytes), TextEncoding::Utf8).substr(1);
 }
 
 }  // namespace
@@ -211,10 +206,13 @@ std::expected<Buffer, IoError> open_document(const std::optional<std::filesystem
     auto bytes = read_file_bytes(*path);
     if (!bytes) return std::unexpected(bytes.error());
     const TextEncoding encoding = detect_encoding(*bytes);
-    Buffer buffer(split_lines(decode_text(*bytes, encoding)));
+    const LineEnding line_ending = detect_line_ending(*bytes);
+    // The bytes are given up: valid UTF-8 becomes the buffer's text as it
+    // is, so a large file is held once, not three times.
+    Buffer buffer = Buffer::from_text(decode_text_in_place(std::move(*bytes), encoding));
     buffer.path = path;
     buffer.encoding = encoding;
-    buffer.line_ending = detect_line_ending(*bytes);
+    buffer.line_ending = line_ending;
     buffer.modified = false;
     return buffer;
 }
@@ -265,10 +263,12 @@ void choose_encoding(Editor& editor, TextEncoding encoding)
         set_message(editor, "Xato: " + bytes.error().message);
         return;
     }
-    buffer.replace_lines(split_lines(decode_text(*bytes, encoding)));
-    buffer.encoding = encoding;
-    buffer.line_ending = detect_line_ending(*bytes);
-    buffer.modified = false;
+    const LineEnding line_ending = detect_line_ending(*bytes);
+    Buffer reloaded = Buffer::from_text(decode_text_in_place(std::move(*bytes), encoding));
+    reloaded.path = std::move(buffer.path);
+    reloaded.encoding = encoding;
+    reloaded.line_ending = line_ending;
+    buffer = std::move(reloaded);
     editor.cursor = Position{};
     editor.top_line = 0;
     editor.left_column = 0;

@@ -406,3 +406,78 @@ TEST(DetectEncoding, RealisticText)
     const std::string shown = decode_text(koi, TextEncoding::Utf8);
     EXPECT_EQ(shown.substr(0, 15), "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
 }
+
+namespace {
+
+std::string times(std::size_t count, std::string_view piece)
+{
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += piece;
+    return out;
+}
+
+std::string utf16le(std::initializer_list<char16_t> units)
+{
+    std::string out;
+    for (char16_t u : units) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    }
+    return out;
+}
+
+}  // namespace
+
+// Long texts go through the codecs in blocks, a character of two bytes may
+// straddle two of them, and a block holding anything unusual is done again
+// character by character: every character must come out the same wherever
+// it stands, first, last or across a block's edge.
+TEST(EncodeDocument, EveryPlaceInALongText)
+{
+    for (std::size_t k = 0; k < 80; ++k) {
+        SCOPED_TRACE(k);
+        const std::string a(k, 'a');
+        EXPECT_EQ(encoded(a + "Привет мир" + a, TextEncoding::Cp1251), a + "\xCF\xF0\xE8\xE2\xE5\xF2 \xEC\xE8\xF0" + a);
+        EXPECT_EQ(encoded(a + "€—Жж", TextEncoding::Cp1251), a + "\x88\x97\xC6\xE6");
+        EXPECT_EQ(encoded(times(k, "Ж") + "░", TextEncoding::Cp866), std::string(k, '\x86') + "\xB0");
+        EXPECT_EQ(encoded(times(k, "é") + a, TextEncoding::Cp1252), std::string(k, '\xE9') + a);
+
+        // One character the code page lacks refuses the whole text, wherever it is.
+        EXPECT_EQ(encode_document(a + "\u02BB" + a, TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
+        EXPECT_EQ(encode_document(a + "\u02BB", TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
+        EXPECT_EQ(encode_document(times(k, "ж") + "қж", TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "€" + a, TextEncoding::Cp866), std::unexpected(refusal("IBM866")));
+        EXPECT_EQ(encode_document(a + "😀", TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+        // So does broken UTF-8: a continuation byte alone, a lead byte without
+        // one, an overlong form of ASCII.
+        EXPECT_EQ(encode_document(a + "\x80" + a, TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "\xC1\xBF" + a, TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
+        EXPECT_EQ(encode_document(a + "\xD0" + a, TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "\xD0", TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+
+        const std::string a16 = times(k, bytes({0x61, 0x00}));
+        EXPECT_EQ(encoded(a + "😀Ж", TextEncoding::Utf16Le), "\xFF\xFE" + a16 + bytes({0x3D, 0xD8, 0x00, 0xDE, 0x16, 0x04}));
+        EXPECT_EQ(encoded(times(k, "Ж") + "€😀", TextEncoding::Utf16Be),
+                  "\xFE\xFF" + times(k, "\x04\x16") + bytes({0x20, 0xAC, 0xD8, 0x3D, 0xDE, 0x00}));
+        EXPECT_EQ(encoded(a + "\xC3(", TextEncoding::Utf16Le), "\xFF\xFE" + a16 + bytes({0xFD, 0xFF, 0x28, 0x00}));
+    }
+}
+
+TEST(DecodeText, EveryPlaceInALongText)
+{
+    for (std::size_t k = 0; k < 40; ++k) {
+        SCOPED_TRACE(k);
+        const std::string a(k, 'a');
+        const std::string a16 = times(k, utf16le({u'a'}));
+        EXPECT_EQ(decode_text(a16 + utf16le({0xD83D, 0xDE00, u'b'}), TextEncoding::Utf16Le), a + "😀b");
+        EXPECT_EQ(decode_text(a16 + utf16le({0xD83D, u'b'}), TextEncoding::Utf16Le), a + "\uFFFDb");
+        EXPECT_EQ(decode_text(a16 + utf16le({0xD83D}), TextEncoding::Utf16Le), a + "\uFFFD");
+        EXPECT_EQ(decode_text(a16 + utf16le({0xDE00, u'b'}), TextEncoding::Utf16Le), a + "\uFFFDb");
+        EXPECT_EQ(decode_text(times(k, utf16le({u'Ж'})) + utf16le({u'€', u'a'}), TextEncoding::Utf16Le),
+                  times(k, "Ж") + "€a");
+        EXPECT_EQ(decode_text(times(k, "\x04\x16") + bytes({0xD8, 0x3D, 0xDE, 0x00, 0x00}), TextEncoding::Utf16Be),
+                  times(k, "Ж") + "😀");
+        EXPECT_EQ(decode_text(a + "\xCF\xF0\x88", TextEncoding::Cp1251), a + "Пр€");
+        EXPECT_EQ(decode_text(std::string(k, '\xB0') + a, TextEncoding::Cp866), times(k, "░") + a);
+    }
+}
