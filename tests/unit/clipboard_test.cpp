@@ -19,11 +19,15 @@
 #include "clipboard/system_clipboard.hpp"
 #include "editor/clipboard_ops.hpp"
 #include "editor/editing.hpp"
+#include "support/files.hpp"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
+
+using test_support::read_bytes;
+using test_support::TempDir;
 
 Editor make_editor(std::vector<std::string> lines)
 {
@@ -73,34 +77,6 @@ public:
 private:
     int failures_;
 };
-
-class TempDir {
-public:
-    TempDir()
-    {
-        char name[] = "/tmp/zep-clipboard-XXXXXX";
-        if (::mkdtemp(name) == nullptr) std::abort();
-        path_ = name;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    fs::path operator/(std::string_view name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-std::string read_bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void make_program(const fs::path& path, std::string_view script)
 {

@@ -18,47 +18,18 @@
 
 #include "editor/dispatch.hpp"
 #include "encoding.hpp"
+#include "support/files.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using test_support::read_bytes;
+using test_support::TempDir;
+using test_support::write_bytes;
+
 constexpr std::string_view MENU =
     "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  [7]CP866   Esc=bekor";
-
-class TempDir {
-public:
-    TempDir()
-    {
-        char name[] = "/tmp/zep-document-XXXXXX";
-        if (::mkdtemp(name) == nullptr) std::abort();
-        path_ = name;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    fs::path operator/(std::string_view name) const { return path_ / name; }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-std::string read_bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void write_bytes(const fs::path& path, std::string_view bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 Editor open_editor(const std::optional<fs::path>& path)
 {
