@@ -9,6 +9,7 @@
 #include "clipboard/clipboard.hpp"
 #include "editor/dispatch.hpp"
 #include "editor/search.hpp"
+#include "support/session.hpp"
 #include "utf8.hpp"
 
 namespace {
@@ -17,32 +18,12 @@ using namespace std::chrono_literals;
 using term::Key;
 using term::KeyCode;
 
-constexpr Position at(std::uint64_t row, std::uint64_t column) { return {row, column}; }
+using test_support::at;
 
-struct Session {
-    Editor ed;
-    TimePoint now = TimePoint{} + 1h;
+// A session with the two prompts that lead to searching.
+struct Session : test_support::Session {
+    using test_support::Session::Session;
 
-    explicit Session(std::vector<std::string> lines)
-    {
-        ed.buffer = Buffer(std::move(lines));
-        ed.clipboard = std::make_unique<InProcessClipboard>();
-    }
-    bool send(const term::Event& event)
-    {
-        now += 1s;
-        return handle_event(ed, event, now);
-    }
-    bool key(Key k, term::KeyModifiers modifiers = term::NONE) { return send(term::KeyEvent{KeyCode{k}, modifiers}); }
-    bool ch(char32_t c, term::KeyModifiers modifiers = term::NONE)
-    {
-        return send(term::KeyEvent{KeyCode::character(c), modifiers});
-    }
-    bool ctrl(char32_t c) { return ch(c, term::CONTROL); }
-    void type(std::u32string_view text)
-    {
-        for (char32_t c : text) ch(c);
-    }
     // Ctrl+F, the text, Enter.
     void search(std::u32string_view text)
     {
@@ -57,13 +38,6 @@ struct Session {
         type(text);
         key(Key::Enter);
     }
-    std::vector<std::string> lines() const
-    {
-        std::vector<std::string> all;
-        for (std::uint64_t row = 0; row < ed.buffer.line_count(); ++row) all.emplace_back(ed.buffer.line(row));
-        return all;
-    }
-    const std::string& message() const { return ed.status_message.text; }
 };
 
 std::string counter(std::string_view text, int index, int count)
