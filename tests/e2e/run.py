@@ -21,6 +21,7 @@ Steps (blank lines and lines starting with # are ignored):
   gone-within MS TEXT  the same, but failing unless it happens within MS ms
   row N TEXT         until screen row N (0-based) is exactly TEXT (trailing
                      spaces ignored; TEXT may be empty)
+  row-starts N TEXT  until screen row N begins with TEXT
   selected N TEXT    until the highlighted (selection-coloured) cells of row N
                      read TEXT
   sleep MS           a pause, only where time itself is what is tested
@@ -180,6 +181,10 @@ def run_step(pane, line):
         number, _, text = rest.partition(" ")
         n = int(number)
         wait_for(f"row {n} to read '{text}'", lambda: pane.screen()[n].rstrip() == text.rstrip(), pane)
+    elif word == "row-starts":
+        number, _, text = rest.partition(" ")
+        n = int(number)
+        wait_for(f"row {n} to begin with '{text}'", lambda: pane.screen()[n].startswith(text), pane)
     elif word == "selected":
         number, _, text = rest.partition(" ")
         n = int(number)
