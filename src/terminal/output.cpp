@@ -5,6 +5,31 @@
 
 namespace term {
 
+namespace {
+
+// Decimal digits written into a small buffer: every frame writes hundreds of
+// coordinates and colour components, and each sequence is then appended to
+// the output in one piece.
+char* put_number(char* at, unsigned value)
+{
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n > 0) *at++ = digits[--n];
+    return at;
+}
+
+char* put_text(char* at, std::string_view text)
+{
+    for (char c : text) *at++ = c;
+    return at;
+}
+
+}  // namespace
+
 void Output::enter_alternate_screen() { pending_ += "\x1b[?1049h"; }
 void Output::leave_alternate_screen() { pending_ += "\x1b[?1049l"; }
 
@@ -23,11 +48,13 @@ void Output::end_synchronized_update() { pending_ += "\x1b[?2026l"; }
 
 void Output::move_to(std::uint16_t column, std::uint16_t row)
 {
-    pending_ += "\x1b[";
-    pending_ += std::to_string(row + 1);
-    pending_ += ';';
-    pending_ += std::to_string(column + 1);
-    pending_ += 'H';
+    char sequence[16];
+    char* at = put_text(sequence, "\x1b[");
+    at = put_number(at, row + 1u);
+    *at++ = ';';
+    at = put_number(at, column + 1u);
+    *at++ = 'H';
+    pending_.append(sequence, static_cast<std::size_t>(at - sequence));
 }
 
 void Output::clear_current_line() { pending_ += "\x1b[2K"; }
@@ -43,15 +70,18 @@ void append_color(std::string& out, Color c, bool foreground)
     case Color::Kind::White:
         out += foreground ? "\x1b[38;5;15m" : "\x1b[48;5;15m";
         break;
-    case Color::Kind::Rgb:
-        out += foreground ? "\x1b[38;2;" : "\x1b[48;2;";
-        out += std::to_string(c.r);
-        out += ';';
-        out += std::to_string(c.g);
-        out += ';';
-        out += std::to_string(c.b);
-        out += 'm';
+    case Color::Kind::Rgb: {
+        char sequence[24];
+        char* at = put_text(sequence, foreground ? "\x1b[38;2;" : "\x1b[48;2;");
+        at = put_number(at, c.r);
+        *at++ = ';';
+        at = put_number(at, c.g);
+        *at++ = ';';
+        at = put_number(at, c.b);
+        *at++ = 'm';
+        out.append(sequence, static_cast<std::size_t>(at - sequence));
         break;
+    }
     }
 }
 
