@@ -73,48 +73,19 @@ std::string repeated(std::string_view piece, std::size_t total)
     return out;
 }
 
-// Saves `editor` in a child process that has given up root, as a user the
-// file's permissions apply to; returns the status message it ended with.
-std::string save_as_unprivileged_user(Editor& editor)
-{
-    if (::geteuid() != 0) {
-        save_document(editor);
-        return editor.status_message.text;
-    }
-    int fds[2];
-    if (::pipe(fds) != 0) return "pipe failed";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-        save_document(editor);
-        const std::string& text = editor.status_message.text;
-        const ssize_t ignored = ::write(fds[1], text.data(), text.size());
-        (void)ignored;
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string message;
-    char chunk[256];
-    ssize_t n = 0;
-    while ((n = ::read(fds[0], chunk, sizeof chunk)) > 0) message.append(chunk, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the unprivileged save did not run";
-    return message;
-}
-
-// Saves `editor` in a child process and returns its status message, or
-// nothing when the save has not ended within the time limit (the child is
-// then killed), so that a save that hangs fails the test instead of the run.
-std::optional<std::string> save_within(Editor& editor, int timeout_ms)
+// Saves `editor` in a child process and returns the status message it ended
+// with, or nothing when the save has not ended within the time limit (the
+// child is then killed), so that a save that hangs fails the test instead of
+// the run. With `unprivileged`, the child first gives up root, so that the
+// file's permissions apply to it.
+std::optional<std::string> save_in_child(Editor& editor, bool unprivileged, int timeout_ms = 10000)
 {
     int fds[2];
     if (::pipe(fds) != 0) return "pipe failed";
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
+        if (unprivileged && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
         save_document(editor);
         const std::string& text = editor.status_message.text;
         const ssize_t ignored = ::write(fds[1], text.data(), text.size());
@@ -138,7 +109,18 @@ std::optional<std::string> save_within(Editor& editor, int timeout_ms)
     ::close(fds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
+    EXPECT_TRUE(!message || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << "the save in the child did not run";
     return message;
+}
+
+// Saves as a user the file's permissions apply to: root ignores them.
+std::string save_as_unprivileged_user(Editor& editor)
+{
+    if (::geteuid() != 0) {
+        save_document(editor);
+        return editor.status_message.text;
+    }
+    return save_in_child(editor, true).value_or("the save did not end");
 }
 
 // Texts long enough for the detector to recognise their code page.
@@ -312,7 +294,7 @@ TEST(Save, FailuresLeaveTheOldContentAndSayWhy)
     Editor piped = open_editor(std::nullopt);
     piped.buffer.path = fifo;
     type(piped, U"matn");
-    EXPECT_EQ(save_within(piped, 5000), "Saqlashda xato: Illegal seek (os error 29)");
+    EXPECT_EQ(save_in_child(piped, false, 5000), "Saqlashda xato: Illegal seek (os error 29)");
 }
 
 TEST(Save, AFullFileSystemStopsTheSaveBeforeAnyOldByteIsLost)
