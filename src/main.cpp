@@ -1,12 +1,11 @@
 // zep: entry, console set-up and the main loop.
 
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "clipboard/system_clipboard.hpp"
+#include "command_line.hpp"
 #include "editor/dispatch.hpp"
 #include "editor/document.hpp"
 #include "editor/editor.hpp"
@@ -17,9 +16,12 @@ namespace {
 
 int fail(const char* prefix, const IoError& error)
 {
-    std::fprintf(stderr, "%s%s\n", prefix, error.message.c_str());
+    term::write_error_line(prefix + error.message);
     return 1;
 }
+
+// The editing screen goes to standard output, descriptor 1 on every platform.
+constexpr int SCREEN = 1;
 
 constexpr const char* STARTUP_ERROR = "zep: ishga tushirishda xato: ";
 constexpr const char* RUNTIME_ERROR = "zep: xato: ";
@@ -27,9 +29,8 @@ constexpr const char* RUNTIME_ERROR = "zep: xato: ";
 // Turns the console back after a start-up failure that came before the guard.
 void undo_partial_setup()
 {
-    term::Output out(STDOUT_FILENO);
-    out.pop_keyboard_enhancement();
-    out.disable_mouse_capture();
+    term::Output out(SCREEN);
+    term::leave_editing_input(out);
     out.reset_color();
     out.show_cursor();
     out.leave_alternate_screen();
@@ -65,8 +66,7 @@ std::optional<IoError> run(Editor& editor)
 
 int main(int argc, char** argv)
 {
-    std::optional<std::filesystem::path> path;
-    if (argc >= 2) path = std::filesystem::path(argv[1]);
+    const std::optional<std::filesystem::path> path = document_path_argument(argc, argv);
 
     // The file is read before the console is touched, so that a read error
     // shows in the user's normal console.
@@ -75,13 +75,13 @@ int main(int argc, char** argv)
 
     if (auto raw = term::enable_raw_mode(); !raw) return fail(STARTUP_ERROR, raw.error());
     {
-        term::Output out(STDOUT_FILENO);
+        term::Output out(SCREEN);
         out.enter_alternate_screen();
-        out.enable_mouse_capture();
-        out.push_keyboard_enhancement();
-        if (auto flushed = out.flush(); !flushed) {
+        auto switched = term::enter_editing_input(out);
+        if (switched) switched = out.flush();
+        if (!switched) {
             undo_partial_setup();
-            return fail(STARTUP_ERROR, flushed.error());
+            return fail(STARTUP_ERROR, switched.error());
         }
     }
 
@@ -89,7 +89,7 @@ int main(int argc, char** argv)
     bool startup = true;
     {
         Editor editor;
-        editor.terminal = std::make_unique<term::TerminalGuard>(STDOUT_FILENO);
+        editor.terminal = std::make_unique<term::TerminalGuard>(SCREEN);
         // Copies also go to the terminal (OSC 52), so the guard comes first.
         editor.clipboard = make_system_clipboard(editor.terminal->output());
         if (auto size = term::size(); !size) {

@@ -9,9 +9,9 @@
 
 #include "buffer.hpp"
 #include "editor/editor.hpp"
+#include "file_io.hpp"
 #include "io_error.hpp"
 
-std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path);
 std::expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path);
 void save_document(Editor& editor);
 void open_encoding_menu(Editor& editor);

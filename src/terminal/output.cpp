@@ -1,7 +1,6 @@
 #include "terminal/output.hpp"
 
-#include <cerrno>
-#include <unistd.h>
+#include "terminal/write.hpp"
 
 namespace term {
 
@@ -101,23 +100,10 @@ std::expected<void, IoError> Output::flush()
         pending_.clear();
         return {};
     }
-    std::size_t done = 0;
-    while (done < pending_.size()) {
-        const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) continue;
-            const int code = errno;
-            pending_.clear();
-            return std::unexpected(IoError::from_errno(code));
-        }
-        if (n == 0) {
-            pending_.clear();
-            return std::unexpected(IoError{"the terminal accepted no bytes"});
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    // Whatever happens, the queue is spent: a failed frame is not retried.
+    auto written = write_all(fd_, pending_);
     pending_.clear();
-    return {};
+    return written;
 }
 
 }  // namespace term

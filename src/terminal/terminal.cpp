@@ -8,8 +8,7 @@ TerminalGuard::TerminalGuard(int fd) : output_(fd) {}
 // the user had it on every way out: quit, error, or a signal.
 TerminalGuard::~TerminalGuard()
 {
-    output_.pop_keyboard_enhancement();  // keys are reported the way they were before
-    output_.disable_mouse_capture();     // the terminal's own mouse selection works again
+    leave_editing_input(output_);        // keys as before; the console's own mouse selection works again
     output_.reset_color();               // no colour leaks into the shell
     output_.show_cursor();               // the cursor is visible at the prompt
     output_.leave_alternate_screen();    // the user's screen and scrollback come back

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <expected>
+#include <string_view>
 
 #include "io_error.hpp"
 #include "terminal/event.hpp"
@@ -20,6 +21,15 @@ struct Size {
 std::expected<void, IoError> enable_raw_mode();
 std::expected<void, IoError> disable_raw_mode();
 std::expected<Size, IoError> size();
+
+// Mouse reports and the key reporting the editing screen wants, and back. A
+// VT terminal is asked with sequences queued on `out`; the Windows console
+// switches its input mode instead, remembering the previous one.
+std::expected<void, IoError> enter_editing_input(Output& out);
+void leave_editing_input(Output& out);
+
+// One line on the standard error stream, as the user's console shows UTF-8.
+void write_error_line(std::string_view utf8);
 
 // Waits at most `timeout` for an event to be ready.
 std::expected<bool, IoError> poll(std::chrono::milliseconds timeout);

@@ -17,6 +17,7 @@
 #include "terminal/input_decoder.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/terminal_posix.hpp"
+#include "terminal/write.hpp"
 
 namespace term {
 
@@ -257,6 +258,45 @@ std::expected<Event, IoError> read()
         }
         if (auto waited = wait_for_event(-1); !waited) return std::unexpected(waited.error());
     }
+}
+
+}  // namespace term
+
+namespace term {
+
+std::expected<void, IoError> enter_editing_input(Output& out)
+{
+    out.enable_mouse_capture();
+    out.push_keyboard_enhancement();
+    return {};
+}
+
+void leave_editing_input(Output& out)
+{
+    out.pop_keyboard_enhancement();
+    out.disable_mouse_capture();
+}
+
+void write_error_line(std::string_view utf8)
+{
+    std::string line(utf8);
+    line += '\n';
+    (void)write_all(STDERR_FILENO, line);
+}
+
+std::expected<void, IoError> write_all(int fd, std::string_view bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            return std::unexpected(IoError::from_errno(errno));
+        }
+        if (n == 0) return std::unexpected(IoError{"the terminal accepted no bytes"});
+        done += static_cast<std::size_t>(n);
+    }
+    return {};
 }
 
 }  // namespace term

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 namespace test_support {
 
@@ -16,9 +16,19 @@ class TempDir {
 public:
     TempDir()
     {
-        char name[] = "/tmp/zep-test-XXXXXX";
-        if (::mkdtemp(name) == nullptr) std::abort();
-        path_ = name;
+        // A random name, created exclusively: parallel test processes never
+        // share a directory.
+        std::random_device random;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::filesystem::path candidate = base / ("zep-test-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                path_ = std::move(candidate);
+                return;
+            }
+        }
+        std::abort();
     }
     ~TempDir()
     {

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
 #include "clipboard/clipboard.hpp"
 #include "editor/dispatch.hpp"
 #include "editor/editing.hpp"
+#include "support/files.hpp"
 #include "support/session.hpp"
 
 namespace {
@@ -386,11 +386,9 @@ TEST(Dispatch, QuitAsksOnceForUnsavedChanges)
 
 TEST(Dispatch, SavingBetweenTheTwoCtrlQQuitsAtOnce)
 {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("zep_dispatch_test_" + std::to_string(::getpid()) + ".txt");
-    {
-        std::ofstream(path) << "old";
-    }
+    test_support::TempDir dir;
+    const std::filesystem::path path = dir / "notes.txt";
+    test_support::write_bytes(path, "old");
     Session s({"old"});
     s.ed.buffer.path = path;
     s.ed.buffer.line_ending = LineEnding::Lf;
@@ -403,10 +401,7 @@ TEST(Dispatch, SavingBetweenTheTwoCtrlQQuitsAtOnce)
     EXPECT_EQ(s.ed.status_message.text, "Saqlandi: " + path.filename().string());
     s.ctrl(U'q');
     EXPECT_TRUE(s.ed.quit_requested);
-    std::ifstream in(path);
-    std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(saved, "old!");
-    std::filesystem::remove(path);
+    EXPECT_EQ(test_support::read_bytes(path), "old!");
 }
 
 TEST(Dispatch, HelpClosesOnAnyKeyAndOnlyThat)

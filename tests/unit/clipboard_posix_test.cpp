@@ -16,6 +16,7 @@
 
 #include "clipboard/helper.hpp"
 #include "clipboard/osc52.hpp"
+#include "clipboard/command_clipboard.hpp"
 #include "clipboard/system_clipboard.hpp"
 #include "editor/clipboard_ops.hpp"
 #include "editor/editing.hpp"

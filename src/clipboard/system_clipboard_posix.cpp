@@ -1,3 +1,4 @@
+#include "clipboard/command_clipboard.hpp"
 #include "clipboard/system_clipboard.hpp"
 
 #include <cstdlib>

@@ -1,0 +1,38 @@
+#pragma once
+// The editor's whole use of the file system: does a path name something,
+// read a file whole, and overwrite a file in place. One implementation per
+// platform (file_io_posix.cpp, file_io_windows.cpp).
+
+#include <expected>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "io_error.hpp"
+
+// Whether the path's metadata can be had, following symbolic links. Anything
+// that keeps us from seeing it (no entry, no permission on a directory on
+// the way) counts as "no".
+bool path_exists(const std::filesystem::path& path);
+
+// All bytes of the file, read to its end while other programs may go on
+// reading, writing and deleting it. Fails on anything that cannot be opened
+// and read as a file, a directory included.
+std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path);
+
+// Replaces the file's content with `bytes`, creating the file if needed. The
+// file is overwritten in place, so it keeps its identity, owner, attributes
+// and permissions. Success means the data has reached the device. A failure
+// leaves the previous content in place wherever it could be read first.
+std::expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes);
+
+// The path as UTF-8 text for the screen; whatever is not valid in the
+// platform's path encoding shows as U+FFFD.
+std::string path_display_text(const std::filesystem::path& path);
+
+// Whether `c` separates path components on this platform.
+bool is_path_separator(char c);
+
+// The length of a drive at the start of the text ("C:" on Windows), 0 where
+// there is none or the platform has no drives.
+std::size_t drive_prefix_length(std::string_view text);

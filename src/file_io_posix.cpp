@@ -1,0 +1,204 @@
+// Files on POSIX systems: open(2), read(2) and pwrite(2) on descriptors.
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "encoding.hpp"
+#include "file_io.hpp"
+#include "utf8.hpp"
+
+namespace {
+
+IoError last_os_error() { return IoError::from_errno(errno); }
+
+// Closes the file on every path that does not close it explicitly.
+class File {
+public:
+    explicit File(int fd) : fd_(fd) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
+    // Closes now, so that an error of the close can be reported.
+    std::expected<void, IoError> close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR) return std::unexpected(last_os_error());
+        return {};
+    }
+
+private:
+    int fd_;
+};
+
+// Everything from the start of a freshly opened file to its end, whatever
+// the size said (another program may be writing to it meanwhile). Plain
+// reads, not reads at an offset: a pipe or a device (zep <(command)) has no
+// offsets and is still read to its end.
+std::expected<std::string, IoError> read_from_start(int fd, std::size_t size_hint)
+{
+    std::string bytes;
+    bytes.reserve(size_hint);
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::unexpected(last_os_error());
+        }
+        if (n == 0) return bytes;
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+// Writes the bytes from offset 0, repeating partial and interrupted writes.
+// `written` tells how far the file has been overwritten, also on failure.
+std::expected<void, IoError> write_from_start(int fd, std::string_view bytes, std::size_t& written)
+{
+    written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::unexpected(last_os_error());
+        }
+        // A write that accepts nothing would repeat forever.
+        if (n == 0) return std::unexpected(IoError::from_errno(EIO));
+        written += static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
+// A file-size limit (RLIMIT_FSIZE) would end the editor with SIGXFSZ, and
+// the unsaved document with it; ignored, the write fails with EFBIG instead
+// and the save reports it.
+class FileSizeSignalIgnored {
+public:
+    FileSizeSignalIgnored()
+    {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &previous_);
+    }
+    ~FileSizeSignalIgnored() { ::sigaction(SIGXFSZ, &previous_, nullptr); }
+    FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
+    FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
+// Overwrites the file in place, so that it keeps its identity, owner and
+// permissions (no temporary file, no rename). A failure must not cost the
+// user the previous content: the file is first grown to the new length, so
+// that a full disk or a size limit stops the save before any old byte is
+// touched; a failure after that puts the old bytes back.
+std::expected<void, IoError> overwrite(const std::filesystem::path& path, std::string_view bytes)
+{
+    FileSizeSignalIgnored no_size_signal;
+
+    // The old bytes are read through the same descriptor; a file we may
+    // write but not read is still saved, only without that safety net.
+    bool can_read = true;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EACCES) {
+        can_read = false;
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) return std::unexpected(last_os_error());
+    File file(fd);
+
+    struct stat facts {};
+    if (::fstat(file.get(), &facts) != 0) return std::unexpected(last_os_error());
+    // Only a regular file has old content to keep; a pipe opened for
+    // writing as well would make the read wait for ever.
+    can_read = can_read && S_ISREG(facts.st_mode);
+    std::string old;
+    if (can_read) {
+        auto read = read_from_start(file.get(), static_cast<std::size_t>(std::max<off_t>(facts.st_size, 0)));
+        if (!read) return std::unexpected(read.error());
+        old = std::move(*read);
+    }
+    const off_t old_size = can_read ? static_cast<off_t>(old.size()) : facts.st_size;
+    const off_t new_size = static_cast<off_t>(bytes.size());
+
+    if (new_size > old_size) {
+        if (const int code = ::posix_fallocate(file.get(), old_size, new_size - old_size); code != 0) {
+            // An allocation that stopped half-way may have grown the file.
+            (void)::ftruncate(file.get(), old_size);
+            return std::unexpected(IoError::from_errno(code));
+        }
+    }
+
+    std::size_t written = 0;
+    std::expected<void, IoError> result = write_from_start(file.get(), bytes, written);
+    const bool write_failed = !result;
+    if (result && ::ftruncate(file.get(), new_size) != 0) result = std::unexpected(last_os_error());
+    // The message says the file is saved only once the data is on the device.
+    if (result && ::fsync(file.get()) != 0) result = std::unexpected(last_os_error());
+
+    if (!result) {
+        if (can_read) {
+            // A write that stopped part-way changed only the bytes before
+            // that point; after a cut or a failed flush, all of them may be
+            // gone.
+            const std::size_t changed = write_failed ? std::min(written, old.size()) : old.size();
+            std::size_t restored = 0;
+            if (write_from_start(file.get(), std::string_view(old).substr(0, changed), restored)) {
+                (void)::ftruncate(file.get(), old_size);
+                (void)::fsync(file.get());
+            }
+        }
+        return result;
+    }
+    return file.close();
+}
+
+}  // namespace
+
+bool path_exists(const std::filesystem::path& path)
+{
+    struct stat facts {};
+    return ::stat(path.c_str(), &facts) == 0;
+}
+
+std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
+{
+    File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.is_open()) return std::unexpected(last_os_error());
+    struct stat facts {};
+    std::size_t size_hint = 0;
+    if (::fstat(file.get(), &facts) == 0 && S_ISREG(facts.st_mode)) size_hint = static_cast<std::size_t>(facts.st_size);
+    // A directory opens but cannot be read: the read reports it.
+    return read_from_start(file.get(), size_hint);
+}
+
+std::expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
+{
+    return overwrite(path, bytes);
+}
+
+// A path is any bytes; the screen gets valid UTF-8, with every invalid
+// sequence shown as one U+FFFD, as the UTF-8 decoder replaces them.
+std::string path_display_text(const std::filesystem::path& path)
+{
+    const std::string& bytes = path.native();
+    if (utf8::is_valid(bytes)) return bytes;
+    // The slash in front, which no name contains, keeps the decoder from
+    // taking the name's first bytes for a byte-order mark.
+    return decode_text("/" + bytes, TextEncoding::Utf8).substr(1);
+}
+
+bool is_path_separator(char c) { return c == '/'; }
+
+std::size_t drive_prefix_length(std::string_view) { return 0; }
