@@ -16,4 +16,11 @@ struct IoError {
     {
         return IoError{std::string(std::strerror(code)) + " (os error " + std::to_string(code) + ")"};
     }
+
+#ifdef _WIN32
+    // The same for a Windows error code (GetLastError): the system's text in
+    // the user's language, "Access is denied. (os error 5)".
+    static IoError from_windows(unsigned long code);
+    static IoError last_windows_error();
+#endif
 };

@@ -1,0 +1,370 @@
+// The Windows backend: console modes for raw input with mouse and window
+// events, virtual-terminal output in UTF-8, and events read as console input
+// records. What the VT sequences of the POSIX side do for mouse and keys is
+// done here with console modes; the screen itself is drawn with the same VT
+// sequences (Windows 10 1809 and later interpret them).
+
+#include <windows.h>
+
+#include <io.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "terminal/console_input.hpp"
+#include "terminal/terminal.hpp"
+#include "terminal/write.hpp"
+#include "wide_text.hpp"
+
+namespace term {
+
+static_assert(console::right_alt_pressed == RIGHT_ALT_PRESSED && console::left_alt_pressed == LEFT_ALT_PRESSED &&
+              console::right_ctrl_pressed == RIGHT_CTRL_PRESSED && console::left_ctrl_pressed == LEFT_CTRL_PRESSED &&
+              console::shift_pressed == SHIFT_PRESSED);
+static_assert(console::from_left_1st_button_pressed == FROM_LEFT_1ST_BUTTON_PRESSED &&
+              console::rightmost_button_pressed == RIGHTMOST_BUTTON_PRESSED &&
+              console::from_left_2nd_button_pressed == FROM_LEFT_2ND_BUTTON_PRESSED);
+static_assert(console::mouse_moved == MOUSE_MOVED && console::double_click == DOUBLE_CLICK &&
+              console::mouse_wheeled == MOUSE_WHEELED && console::mouse_hwheeled == MOUSE_HWHEELED);
+static_assert(console::vk_back == VK_BACK && console::vk_tab == VK_TAB && console::vk_return == VK_RETURN &&
+              console::vk_escape == VK_ESCAPE && console::vk_left == VK_LEFT && console::vk_down == VK_DOWN &&
+              console::vk_prior == VK_PRIOR && console::vk_delete == VK_DELETE && console::vk_f1 == VK_F1 &&
+              console::vk_f24 == VK_F24 && console::vk_apps == VK_APPS && console::vk_clear == VK_CLEAR &&
+              console::vk_launch_app2 == VK_LAUNCH_APP2);
+
+namespace {
+
+struct Backend {
+    HANDLE input = INVALID_HANDLE_VALUE;   // the console's input
+    HANDLE screen = INVALID_HANDLE_VALUE;  // the console's active screen, for its modes and size
+    std::optional<DWORD> original_input_mode;   // while raw mode is on
+    std::optional<DWORD> original_output_mode;  // while raw mode is on
+    UINT original_output_code_page = 0;
+    std::optional<DWORD> mode_before_mouse;     // while mouse capture is on
+    ConsoleEventMapper mapper;
+    std::deque<Event> ready;
+    std::optional<IoError> failure;  // a console control event or a lost console; sticks
+};
+
+Backend backend;
+
+// Console control events (Ctrl+Break, the window closing, logoff) arrive on
+// a thread of their own. The handler only records which one and wakes the
+// main thread, which restores the console and ends the run.
+std::atomic<DWORD> control_event{~DWORD{0}};
+HANDLE wake = nullptr;
+
+BOOL WINAPI on_control_event(DWORD type)
+{
+    DWORD none = ~DWORD{0};
+    control_event.compare_exchange_strong(none, type);
+    if (wake != nullptr) ::SetEvent(wake);
+    // For a closing window the system ends the process as soon as this
+    // returns; waiting gives the main thread the moment it needs to put the
+    // console back. The main thread's exit ends this wait.
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) ::Sleep(5000);
+    return TRUE;
+}
+
+const char* control_event_name(DWORD type)
+{
+    switch (type) {
+    case CTRL_C_EVENT: return "CTRL_C_EVENT";
+    case CTRL_BREAK_EVENT: return "CTRL_BREAK_EVENT";
+    case CTRL_CLOSE_EVENT: return "CTRL_CLOSE_EVENT";
+    case CTRL_LOGOFF_EVENT: return "CTRL_LOGOFF_EVENT";
+    case CTRL_SHUTDOWN_EVENT: return "CTRL_SHUTDOWN_EVENT";
+    default: return "?";
+    }
+}
+
+std::expected<void, IoError> set_up_control_events()
+{
+    if (wake != nullptr) return {};
+    wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (wake == nullptr) return std::unexpected(IoError::last_windows_error());
+    if (!::SetConsoleCtrlHandler(on_control_event, TRUE)) return std::unexpected(IoError::last_windows_error());
+    return {};
+}
+
+bool is_console(HANDLE handle)
+{
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode);
+}
+
+// The console's own input and screen, also when standard input or output
+// is redirected (`zep notes.txt < NUL` still talks to the user).
+std::expected<HANDLE, IoError> console_handle(HANDLE& slot, DWORD standard, const wchar_t* device)
+{
+    if (slot != INVALID_HANDLE_VALUE) return slot;
+    HANDLE handle = ::GetStdHandle(standard);
+    if (!is_console(handle)) {
+        handle = ::CreateFileW(device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return std::unexpected(IoError::last_windows_error());
+    }
+    slot = handle;
+    return handle;
+}
+
+std::expected<HANDLE, IoError> input_handle() { return console_handle(backend.input, STD_INPUT_HANDLE, L"CONIN$"); }
+std::expected<HANDLE, IoError> screen_handle() { return console_handle(backend.screen, STD_OUTPUT_HANDLE, L"CONOUT$"); }
+
+std::expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
+{
+    if (!::SetConsoleMode(handle, mode)) return std::unexpected(IoError::last_windows_error());
+    return {};
+}
+
+std::optional<CONSOLE_SCREEN_BUFFER_INFO> screen_info()
+{
+    auto screen = screen_handle();
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!screen || !::GetConsoleScreenBufferInfo(*screen, &info)) return std::nullopt;
+    return info;
+}
+
+std::optional<ConsoleRecord> mirror(const INPUT_RECORD& record)
+{
+    switch (record.EventType) {
+    case KEY_EVENT: {
+        const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+        return ConsoleKeyRecord{key.bKeyDown != 0, key.wRepeatCount, key.wVirtualKeyCode, key.wVirtualScanCode,
+                                static_cast<char16_t>(key.uChar.UnicodeChar), key.dwControlKeyState};
+    }
+    case MOUSE_EVENT: {
+        const MOUSE_EVENT_RECORD& mouse = record.Event.MouseEvent;
+        // Positions count from the top of the screen buffer; the editor
+        // counts cells of the window.
+        SHORT x = mouse.dwMousePosition.X, y = mouse.dwMousePosition.Y;
+        if (auto info = screen_info()) {
+            x = static_cast<SHORT>(x - info->srWindow.Left);
+            y = static_cast<SHORT>(y - info->srWindow.Top);
+        }
+        return ConsoleMouseRecord{x, y, mouse.dwButtonState, mouse.dwControlKeyState, mouse.dwEventFlags};
+    }
+    case WINDOW_BUFFER_SIZE_EVENT:
+        return ConsoleResizeRecord{record.Event.WindowBufferSizeEvent.dwSize.X,
+                                   record.Event.WindowBufferSizeEvent.dwSize.Y};
+    case FOCUS_EVENT:
+        return ConsoleFocusRecord{record.Event.FocusEvent.bSetFocus != 0};
+    default:
+        return std::nullopt;
+    }
+}
+
+// Reads what the console has queued and maps it to events.
+void read_records()
+{
+    DWORD queued = 0;
+    if (!::GetNumberOfConsoleInputEvents(backend.input, &queued)) {
+        backend.failure = IoError::last_windows_error();
+        return;
+    }
+    if (queued == 0) return;
+    INPUT_RECORD records[128];
+    DWORD count = 0;
+    if (!::ReadConsoleInputW(backend.input, records, std::min<DWORD>(queued, 128), &count)) {
+        backend.failure = IoError::last_windows_error();
+        return;
+    }
+    std::vector<Event> events;
+    for (DWORD i = 0; i < count; ++i) {
+        if (auto mirrored = mirror(records[i])) backend.mapper.feed(*mirrored, events);
+    }
+    for (Event& event : events) {
+        // The record tells the size of the screen buffer, which may hold
+        // scrollback; the editor draws in the window.
+        if (auto* resize = std::get_if<ResizeEvent>(&event)) {
+            if (auto now = size()) *resize = ResizeEvent{now->columns, now->rows};
+        }
+        backend.ready.push_back(std::move(event));
+    }
+}
+
+void take_control_event()
+{
+    const DWORD type = control_event.load();
+    if (type != ~DWORD{0} && !backend.failure)
+        backend.failure = IoError{std::string(control_event_name(type)) + " signali olindi"};
+}
+
+bool has_event() { return backend.failure || !backend.ready.empty(); }
+
+// Waits until an event is ready or `timeout_ms` has passed (-1: no limit).
+std::expected<bool, IoError> wait_for_event(int timeout_ms)
+{
+    auto input = input_handle();
+    if (!input) return std::unexpected(input.error());
+    if (auto set_up = set_up_control_events(); !set_up) return std::unexpected(set_up.error());
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    take_control_event();
+    while (!has_event()) {
+        DWORD wait_ms = INFINITE;
+        if (timeout_ms >= 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            wait_ms = static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+        }
+        const HANDLE handles[2] = {*input, wake};
+        const DWORD woken = ::WaitForMultipleObjects(2, handles, FALSE, wait_ms);
+        if (woken == WAIT_OBJECT_0) {
+            read_records();
+        } else if (woken == WAIT_OBJECT_0 + 1) {
+            take_control_event();
+        } else if (woken == WAIT_TIMEOUT) {
+            if (Clock::now() >= deadline) break;
+        } else {
+            backend.failure = IoError::last_windows_error();
+        }
+    }
+    return has_event();
+}
+
+}  // namespace
+
+std::expected<void, IoError> enable_raw_mode()
+{
+    if (backend.original_input_mode) return {};
+    auto input = input_handle();
+    if (!input) return std::unexpected(input.error());
+    auto screen = screen_handle();
+    if (!screen) return std::unexpected(screen.error());
+    if (auto set_up = set_up_control_events(); !set_up) return set_up;
+
+    DWORD input_mode = 0, output_mode = 0;
+    if (!::GetConsoleMode(*input, &input_mode) || !::GetConsoleMode(*screen, &output_mode))
+        return std::unexpected(IoError::last_windows_error());
+
+    // The screen is drawn with VT sequences; a console that cannot
+    // interpret them cannot show the editor, and says why.
+    if (auto vt = set_mode(*screen, output_mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING); !vt)
+        return vt;
+    const UINT code_page = ::GetConsoleOutputCP();
+    if (!::SetConsoleOutputCP(CP_UTF8)) {
+        const IoError error = IoError::last_windows_error();
+        (void)set_mode(*screen, output_mode);
+        return std::unexpected(error);
+    }
+    // Keys one at a time, not echoed, and Ctrl+C as a key: the editor's. The
+    // keys come as input records, so VT input stays off.
+    const DWORD raw = input_mode & ~DWORD{ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT |
+                                          ENABLE_VIRTUAL_TERMINAL_INPUT};
+    if (auto set = set_mode(*input, raw); !set) {
+        (void)::SetConsoleOutputCP(code_page);
+        (void)set_mode(*screen, output_mode);
+        return set;
+    }
+    backend.original_input_mode = input_mode;
+    backend.original_output_mode = output_mode;
+    backend.original_output_code_page = code_page;
+    return {};
+}
+
+std::expected<void, IoError> disable_raw_mode()
+{
+    if (!backend.original_input_mode) return {};
+    // Everything is put back even when one step fails; the first failure is
+    // the one reported.
+    std::expected<void, IoError> result = set_mode(backend.input, *backend.original_input_mode | ENABLE_EXTENDED_FLAGS);
+    if (!::SetConsoleOutputCP(backend.original_output_code_page) && result)
+        result = std::unexpected(IoError::last_windows_error());
+    if (auto set = set_mode(backend.screen, *backend.original_output_mode); !set && result) result = set;
+    backend.original_input_mode.reset();
+    backend.original_output_mode.reset();
+    return result;
+}
+
+std::expected<void, IoError> enter_editing_input(Output&)
+{
+    auto input = input_handle();
+    if (!input) return std::unexpected(input.error());
+    DWORD mode = 0;
+    if (!::GetConsoleMode(*input, &mode)) return std::unexpected(IoError::last_windows_error());
+    // Mouse and window-size records; quick edit off, or the console would
+    // take every mouse press for a selection of its own. Changing quick
+    // edit needs the extended flags.
+    const DWORD editing = (mode | ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS) &
+                          ~DWORD{ENABLE_QUICK_EDIT_MODE};
+    if (auto set = set_mode(*input, editing); !set) return set;
+    backend.mode_before_mouse = mode;
+    return {};
+}
+
+void leave_editing_input(Output&)
+{
+    if (!backend.mode_before_mouse) return;
+    // With the extended flags set, quick edit and insert mode are taken
+    // from the value too, so they come back exactly as they were.
+    (void)set_mode(backend.input, *backend.mode_before_mouse | ENABLE_EXTENDED_FLAGS);
+    backend.mode_before_mouse.reset();
+}
+
+std::expected<Size, IoError> size()
+{
+    auto screen = screen_handle();
+    if (!screen) return std::unexpected(screen.error());
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(*screen, &info)) return std::unexpected(IoError::last_windows_error());
+    return Size{static_cast<std::uint16_t>(info.srWindow.Right - info.srWindow.Left + 1),
+                static_cast<std::uint16_t>(info.srWindow.Bottom - info.srWindow.Top + 1)};
+}
+
+std::expected<bool, IoError> poll(std::chrono::milliseconds timeout)
+{
+    const auto ms = std::min<std::chrono::milliseconds::rep>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 0),
+                                                             24 * 3600 * 1000);
+    return wait_for_event(static_cast<int>(ms));
+}
+
+std::expected<Event, IoError> read()
+{
+    for (;;) {
+        if (backend.failure) return std::unexpected(*backend.failure);
+        if (!backend.ready.empty()) {
+            Event event = std::move(backend.ready.front());
+            backend.ready.pop_front();
+            return event;
+        }
+        if (auto waited = wait_for_event(-1); !waited) return std::unexpected(waited.error());
+    }
+}
+
+std::expected<void, IoError> write_all(int fd, std::string_view bytes)
+{
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) return std::unexpected(IoError::from_windows(ERROR_INVALID_HANDLE));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD n = 0;
+        if (!::WriteFile(handle, bytes.data() + done, piece, &n, nullptr))
+            return std::unexpected(IoError::last_windows_error());
+        if (n == 0) return std::unexpected(IoError{"the terminal accepted no bytes"});
+        done += n;
+    }
+    return {};
+}
+
+void write_error_line(std::string_view utf8)
+{
+    const HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) return;
+    if (is_console(handle)) {
+        // The console shows UTF-16 whatever its code page is.
+        const std::wstring line = to_wide(utf8) + L"\r\n";
+        DWORD written = 0;
+        (void)::WriteConsoleW(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return;
+    }
+    std::string line(utf8);
+    line += '\n';
+    DWORD written = 0;
+    (void)::WriteFile(handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+}  // namespace term
