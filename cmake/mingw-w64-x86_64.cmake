@@ -17,10 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# One self-contained executable: no libstdc++, libgcc or winpthread DLLs to
-# carry around.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-
 find_program(ZEP_WINE NAMES wine wine64)
 if(ZEP_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEP_WINE})
