@@ -1,0 +1,258 @@
+// The Windows console backend against a real console: the modes it sets and
+// puts back, and input records written into the console's queue coming out
+// of poll() and read() as events. Run inside a console (under Wine: a
+// pseudo-terminal, as tests/windows/in_console.py provides); without one
+// the tests are skipped with the reason.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "terminal/input_decoder.hpp"
+#include "terminal/terminal.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Console {
+    HANDLE input = INVALID_HANDLE_VALUE;
+    HANDLE screen = INVALID_HANDLE_VALUE;
+};
+
+HANDLE open_device(const wchar_t* name)
+{
+    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+}
+
+Console console()
+{
+    static const Console handles{open_device(L"CONIN$"), open_device(L"CONOUT$")};
+    return handles;
+}
+
+bool have_console()
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(console().input, &mode) && ::GetConsoleMode(console().screen, &mode);
+}
+
+#define REQUIRE_CONSOLE()                                                                  \
+    do {                                                                                   \
+        if (!have_console()) GTEST_SKIP() << "no console attached to this process";       \
+    } while (false)
+
+DWORD input_mode()
+{
+    DWORD mode = 0;
+    ::GetConsoleMode(console().input, &mode);
+    return mode;
+}
+
+DWORD output_mode()
+{
+    DWORD mode = 0;
+    ::GetConsoleMode(console().screen, &mode);
+    return mode;
+}
+
+INPUT_RECORD key(bool down, WORD vk, wchar_t ch, DWORD state = 0)
+{
+    INPUT_RECORD r{};
+    r.EventType = KEY_EVENT;
+    r.Event.KeyEvent.bKeyDown = down;
+    r.Event.KeyEvent.wRepeatCount = 1;
+    r.Event.KeyEvent.wVirtualKeyCode = vk;
+    r.Event.KeyEvent.uChar.UnicodeChar = ch;
+    r.Event.KeyEvent.dwControlKeyState = state;
+    return r;
+}
+
+INPUT_RECORD mouse(SHORT x, SHORT y, DWORD buttons, DWORD flags)
+{
+    INPUT_RECORD r{};
+    r.EventType = MOUSE_EVENT;
+    r.Event.MouseEvent.dwMousePosition = {x, y};
+    r.Event.MouseEvent.dwButtonState = buttons;
+    r.Event.MouseEvent.dwEventFlags = flags;
+    return r;
+}
+
+void inject(const std::vector<INPUT_RECORD>& records)
+{
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteConsoleInputW(console().input, records.data(), static_cast<DWORD>(records.size()), &written));
+    ASSERT_EQ(written, records.size());
+}
+
+// Every event that arrives within a short wait, in order, one line each.
+std::string drain()
+{
+    std::string events;
+    for (;;) {
+        auto ready = term::poll(200ms);
+        if (!ready || !*ready) return events;
+        auto event = term::read();
+        if (!event) return events + "error: " + event.error().message;
+        events += term::describe(*event) + "\n";
+    }
+}
+
+std::string lines(const std::vector<term::Event>& events)
+{
+    std::string text;
+    for (const term::Event& e : events) text += term::describe(e) + "\n";
+    return text;
+}
+
+term::KeyEvent press(term::KeyCode code, term::KeyModifiers modifiers = term::NONE)
+{
+    return {code, modifiers, term::KeyEventKind::Press};
+}
+
+term::KeyEvent release(term::KeyCode code, term::KeyModifiers modifiers = term::NONE)
+{
+    return {code, modifiers, term::KeyEventKind::Release};
+}
+
+}  // namespace
+
+TEST(WindowsConsole, EditingModesAreSetAndEveryModeAndCodePageComesBack)
+{
+    REQUIRE_CONSOLE();
+    const DWORD original_input = input_mode();
+    const DWORD original_output = output_mode();
+    const UINT original_code_page = ::GetConsoleOutputCP();
+
+    ASSERT_TRUE(term::enable_raw_mode());
+    EXPECT_EQ(input_mode() & (ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT), 0u);
+    EXPECT_EQ(input_mode() & ENABLE_VIRTUAL_TERMINAL_INPUT, 0u);
+    EXPECT_NE(output_mode() & ENABLE_VIRTUAL_TERMINAL_PROCESSING, 0u);
+    EXPECT_EQ(::GetConsoleOutputCP(), 65001u);
+
+    term::Output out(1);
+    ASSERT_TRUE(term::enter_editing_input(out));
+    EXPECT_NE(input_mode() & ENABLE_MOUSE_INPUT, 0u);
+    EXPECT_NE(input_mode() & ENABLE_WINDOW_INPUT, 0u);
+    EXPECT_EQ(input_mode() & ENABLE_QUICK_EDIT_MODE, 0u);
+
+    term::leave_editing_input(out);
+    ASSERT_TRUE(term::disable_raw_mode());
+    EXPECT_EQ(input_mode() & ~DWORD{ENABLE_EXTENDED_FLAGS}, original_input & ~DWORD{ENABLE_EXTENDED_FLAGS});
+    EXPECT_EQ(output_mode(), original_output);
+    EXPECT_EQ(::GetConsoleOutputCP(), original_code_page);
+}
+
+TEST(WindowsConsole, TheGuardPutsTheConsoleBack)
+{
+    REQUIRE_CONSOLE();
+    const DWORD original_input = input_mode();
+    const DWORD original_output = output_mode();
+    const UINT original_code_page = ::GetConsoleOutputCP();
+    {
+        ASSERT_TRUE(term::enable_raw_mode());
+        term::Output out(1);
+        out.enter_alternate_screen();
+        ASSERT_TRUE(term::enter_editing_input(out));
+        ASSERT_TRUE(out.flush());
+        term::TerminalGuard guard(1);
+        EXPECT_NE(input_mode(), original_input);
+    }
+    EXPECT_EQ(input_mode() & ~DWORD{ENABLE_EXTENDED_FLAGS}, original_input & ~DWORD{ENABLE_EXTENDED_FLAGS});
+    EXPECT_EQ(output_mode(), original_output);
+    EXPECT_EQ(::GetConsoleOutputCP(), original_code_page);
+}
+
+TEST(WindowsConsole, QueuedRecordsComeOutAsEventsInOrder)
+{
+    REQUIRE_CONSOLE();
+    ASSERT_TRUE(term::enable_raw_mode());
+    ::FlushConsoleInputBuffer(console().input);
+    inject({
+        key(true, 'A', L'a'),
+        key(false, 'A', L'a'),
+        key(true, VK_CONTROL, 0, LEFT_CTRL_PRESSED),
+        key(true, 'S', 0x13, LEFT_CTRL_PRESSED),
+        key(false, 'S', 0x13, LEFT_CTRL_PRESSED),
+        key(false, VK_CONTROL, 0),
+        key(true, VK_LEFT, 0, SHIFT_PRESSED | ENHANCED_KEY),
+        key(true, 0, 0xD83D),  // 😀 as the console sends it: two halves
+        key(true, 0, 0xDE00),
+        key(true, VK_ESCAPE, 0),
+    });
+    const std::string events = drain();
+    const std::vector<term::Event> expected = {
+        press(term::KeyCode::character(U'a')),
+        release(term::KeyCode::character(U'a')),
+        press({term::Key::Modifier, 0, 0}, term::CONTROL),
+        press(term::KeyCode::character(U's'), term::CONTROL),
+        release(term::KeyCode::character(U's'), term::CONTROL),
+        release({term::Key::Modifier, 0, 0}),
+        press({term::Key::Left, 0, 0}, term::SHIFT),
+        press(term::KeyCode::character(U'\U0001F600')),
+        press({term::Key::Esc, 0, 0}),
+    };
+    EXPECT_EQ(events, lines(expected));
+    ASSERT_TRUE(term::disable_raw_mode());
+}
+
+TEST(WindowsConsole, MouseAndBufferSizeRecords)
+{
+    REQUIRE_CONSOLE();
+    ASSERT_TRUE(term::enable_raw_mode());
+    ::FlushConsoleInputBuffer(console().input);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(::GetConsoleScreenBufferInfo(console().screen, &info));
+    const SHORT top = info.srWindow.Top, left = info.srWindow.Left;
+
+    INPUT_RECORD resize{};
+    resize.EventType = WINDOW_BUFFER_SIZE_EVENT;
+    resize.Event.WindowBufferSizeEvent.dwSize = {info.dwSize.X, 9001};
+    inject({
+        mouse(static_cast<SHORT>(left + 5), static_cast<SHORT>(top + 3), FROM_LEFT_1ST_BUTTON_PRESSED, 0),
+        mouse(static_cast<SHORT>(left + 7), static_cast<SHORT>(top + 3), FROM_LEFT_1ST_BUTTON_PRESSED, MOUSE_MOVED),
+        mouse(static_cast<SHORT>(left + 7), static_cast<SHORT>(top + 3), 0, 0),
+        mouse(static_cast<SHORT>(left + 7), static_cast<SHORT>(top + 4), static_cast<DWORD>(-120) << 16, MOUSE_WHEELED),
+        resize,
+    });
+    using term::MouseEventKind;
+    // A screen buffer with scrollback reports its whole height; the editor
+    // gets the window it draws in.
+    auto window = term::size();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(drain(), lines({
+                           term::MouseEvent{MouseEventKind::Down, term::MouseButton::Left, 5, 3, term::NONE},
+                           term::MouseEvent{MouseEventKind::Drag, term::MouseButton::Left, 7, 3, term::NONE},
+                           term::MouseEvent{MouseEventKind::Up, term::MouseButton::Left, 7, 3, term::NONE},
+                           term::MouseEvent{MouseEventKind::ScrollDown, term::MouseButton::Left, 7, 4, term::NONE},
+                           term::ResizeEvent{window->columns, window->rows},
+                       }));
+    ASSERT_TRUE(term::disable_raw_mode());
+}
+
+TEST(WindowsConsole, PollWithNothingQueuedWaitsItsTimeAndSaysSo)
+{
+    REQUIRE_CONSOLE();
+    ASSERT_TRUE(term::enable_raw_mode());
+    ::FlushConsoleInputBuffer(console().input);
+    const auto start = std::chrono::steady_clock::now();
+    auto ready = term::poll(150ms);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(ready);
+    EXPECT_FALSE(*ready);
+    EXPECT_GE(waited, 140ms);
+    EXPECT_LT(waited, 5s);
+
+    // Records that make no event (a key with neither code nor character)
+    // do not end the wait early with nothing to read.
+    inject({key(true, 0, 0), key(false, 0, 0)});
+    ready = term::poll(150ms);
+    ASSERT_TRUE(ready);
+    EXPECT_FALSE(*ready);
+    ASSERT_TRUE(term::disable_raw_mode());
+}
