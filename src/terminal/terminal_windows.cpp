@@ -59,6 +59,10 @@ HANDLE wake = nullptr;
 
 BOOL WINAPI on_control_event(DWORD type)
 {
+    // With processed input off, Ctrl+C pressed in the console is a key (copy);
+    // this event can only come from another program, and must not cost the
+    // user the unsaved text.
+    if (type == CTRL_C_EVENT) return TRUE;
     DWORD none = ~DWORD{0};
     control_event.compare_exchange_strong(none, type);
     if (wake != nullptr) ::SetEvent(wake);
@@ -72,7 +76,6 @@ BOOL WINAPI on_control_event(DWORD type)
 const char* control_event_name(DWORD type)
 {
     switch (type) {
-    case CTRL_C_EVENT: return "CTRL_C_EVENT";
     case CTRL_BREAK_EVENT: return "CTRL_BREAK_EVENT";
     case CTRL_CLOSE_EVENT: return "CTRL_CLOSE_EVENT";
     case CTRL_LOGOFF_EVENT: return "CTRL_LOGOFF_EVENT";
