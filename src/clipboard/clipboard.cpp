@@ -28,6 +28,14 @@ std::string repair_utf8(std::string_view bytes)
     return out;
 }
 
+// The whole pause, measured: a sleep may end early where the system's timer
+// is coarser than the time asked for (Windows' Sleep is).
+void pause_at_least(std::chrono::milliseconds pause)
+{
+    const auto until = std::chrono::steady_clock::now() + pause;
+    while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_until(until);
+}
+
 }  // namespace
 
 bool InProcessClipboard::put_text(std::string_view utf8)
@@ -40,7 +48,7 @@ bool open_clipboard(ClipboardBackend& backend)
 {
     for (int attempt = 1; attempt <= CLIPBOARD_OPEN_ATTEMPTS; ++attempt) {
         if (backend.try_open()) return true;
-        if (attempt < CLIPBOARD_OPEN_ATTEMPTS) std::this_thread::sleep_for(CLIPBOARD_RETRY_PAUSE);
+        if (attempt < CLIPBOARD_OPEN_ATTEMPTS) pause_at_least(CLIPBOARD_RETRY_PAUSE);
     }
     return false;
 }

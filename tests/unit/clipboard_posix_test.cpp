@@ -20,12 +20,16 @@
 #include "clipboard/system_clipboard.hpp"
 #include "editor/clipboard_ops.hpp"
 #include "editor/editing.hpp"
+#include "support/editor_state.hpp"
 #include "support/files.hpp"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
+
+using test_support::lines_of;
+using test_support::select;
 
 using test_support::read_bytes;
 using test_support::TempDir;
@@ -35,19 +39,6 @@ Editor make_editor(std::vector<std::string> lines)
     Editor editor;
     editor.buffer = Buffer(std::move(lines));
     return editor;
-}
-
-std::vector<std::string> lines_of(const Editor& editor)
-{
-    std::vector<std::string> lines;
-    for (std::uint64_t row = 0; row < editor.buffer.line_count(); ++row) lines.emplace_back(editor.buffer.line(row));
-    return lines;
-}
-
-void select(Editor& editor, Position anchor, Position cursor)
-{
-    editor.anchor = anchor;
-    editor.cursor = cursor;
 }
 
 // Fails the first `failures` openings, then behaves like the in-process

@@ -18,11 +18,14 @@
 
 #include "editor/dispatch.hpp"
 #include "encoding.hpp"
+#include "support/editor_state.hpp"
 #include "support/files.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using test_support::lines_of;
 
 using test_support::read_bytes;
 using test_support::TempDir;
@@ -49,13 +52,6 @@ void ctrl(Editor& editor, char32_t c) { press(editor, term::KeyCode::character(c
 void type(Editor& editor, std::u32string_view text)
 {
     for (char32_t c : text) press_char(editor, c);
-}
-
-std::vector<std::string> lines_of(const Editor& editor)
-{
-    std::vector<std::string> lines;
-    for (std::uint64_t row = 0; row < editor.buffer.line_count(); ++row) lines.emplace_back(editor.buffer.line(row));
-    return lines;
 }
 
 std::string encoded(std::string_view text, TextEncoding encoding)
