@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "io_error.hpp"
 #include "wide_text.hpp"
 
@@ -11,12 +13,24 @@ IoError IoError::from_windows(unsigned long code)
         reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length > 0 && text != nullptr) {
-        std::wstring_view view(text, length);
-        // The system ends its texts with a line break, which would split
-        // the one line of the error message.
-        while (!view.empty() && (view.back() == L'\r' || view.back() == L'\n' || view.back() == L' '))
-            view.remove_suffix(1);
-        message = to_utf8(view);
+        // The system ends its texts with a line break and some span several
+        // lines; the error is shown on one line, so every break with the
+        // blanks around it becomes one space, and the last one goes.
+        std::wstring one_line;
+        bool in_break = false;
+        for (const wchar_t c : std::wstring_view(text, length)) {
+            if (c == L'\r' || c == L'\n') {
+                while (!one_line.empty() && one_line.back() == L' ') one_line.pop_back();
+                in_break = true;
+                continue;
+            }
+            if (in_break && c == L' ') continue;
+            if (in_break && !one_line.empty()) one_line += L' ';
+            in_break = false;
+            one_line += c;
+        }
+        while (!one_line.empty() && one_line.back() == L' ') one_line.pop_back();
+        message = to_utf8(one_line);
     }
     if (text != nullptr) ::LocalFree(text);
     // A code the system has no text for still names itself.

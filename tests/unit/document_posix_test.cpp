@@ -20,10 +20,14 @@
 #include "encoding.hpp"
 #include "support/editor_state.hpp"
 #include "support/files.hpp"
+#include "support/sample_texts.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using test_support::FRENCH;
+using test_support::RUSSIAN;
 
 using test_support::lines_of;
 
@@ -119,13 +123,6 @@ std::string save_as_unprivileged_user(Editor& editor)
     return save_in_child(editor, true).value_or("the save did not end");
 }
 
-// Texts long enough for the detector to recognise their code page.
-const std::string RUSSIAN =
-    "Вчера вечером мы долго гуляли по старому парку. Листья уже пожелтели, и ветер медленно кружил их над "
-    "дорожками. Бабушка рассказывала нам о том, как в молодости она работала учительницей в маленькой деревне.";
-const std::string FRENCH =
-    "Le matin, nous sommes allés au marché près de la rivière. Les légumes étaient frais et les fruits très "
-    "mûrs. Ma grand-mère a acheté des pêches, des poires et un gâteau à la crème; le garçon était très agréable.";
 
 }  // namespace
 
