@@ -33,6 +33,7 @@ std::string path_display_text(const std::filesystem::path& path);
 // Whether `c` separates path components on this platform.
 bool is_path_separator(char c);
 
-// The length of a drive at the start of the text ("C:" on Windows), 0 where
-// there is none or the platform has no drives.
-std::size_t drive_prefix_length(std::string_view text);
+// The length of the drive or network share a path starts with (on Windows
+// `C:`, `\\server\share`, `\\?\C:`): a root, never a name. 0 where there is
+// none, and on platforms without drives.
+std::size_t root_prefix_length(std::string_view text);

@@ -201,4 +201,4 @@ std::string path_display_text(const std::filesystem::path& path)
 
 bool is_path_separator(char c) { return c == '/'; }
 
-std::size_t drive_prefix_length(std::string_view) { return 0; }
+std::size_t root_prefix_length(std::string_view) { return 0; }

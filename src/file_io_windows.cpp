@@ -191,8 +191,37 @@ std::string path_display_text(const std::filesystem::path& path) { return to_utf
 
 bool is_path_separator(char c) { return c == '/' || c == '\\'; }
 
-std::size_t drive_prefix_length(std::string_view text)
+namespace {
+
+bool is_drive(std::string_view text)
 {
-    const bool letter = !text.empty() && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
-    return letter && text.size() >= 2 && text[1] == ':' ? 2 : 0;
+    return text.size() >= 2 && text[1] == ':' &&
+           ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+}
+
+// The end of the component that starts at `at`.
+std::size_t component_end(std::string_view text, std::size_t at)
+{
+    while (at < text.size() && !is_path_separator(text[at])) ++at;
+    return at;
+}
+
+}  // namespace
+
+std::size_t root_prefix_length(std::string_view text)
+{
+    if (is_drive(text)) return 2;
+    if (text.size() < 2 || !is_path_separator(text[0]) || !is_path_separator(text[1])) return 0;
+    // \\?\ and \\.\ paths name a drive, a share (UNC\server\share) or a
+    // device after their marker; \\server\share is a share.
+    std::size_t at = 2;
+    if (text.size() >= 4 && (text[2] == '?' || text[2] == '.') && is_path_separator(text[3])) {
+        at = 4;
+        if (is_drive(text.substr(at))) return at + 2;
+        const std::size_t end = component_end(text, at);
+        if (text.substr(at, end - at) != "UNC") return end;
+        at = std::min(end + 1, text.size());
+    }
+    const std::size_t server = component_end(text, at);
+    return server < text.size() ? component_end(text, server + 1) : server;
 }

@@ -105,7 +105,7 @@ std::string file_display_name(const Buffer& buffer)
     if (!buffer.path) return std::string(UNTITLED);
     const std::string text = path_display_text(*buffer.path);
     // A drive ("C:") is a root, not a name; "C:notes.txt" names notes.txt.
-    std::string_view rest = std::string_view(text).substr(drive_prefix_length(text));
+    std::string_view rest = std::string_view(text).substr(root_prefix_length(text));
     // The last component that names something: trailing separators and "."
     // steps are skipped, as they name the directory before them.
     for (;;) {

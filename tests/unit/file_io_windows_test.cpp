@@ -545,6 +545,14 @@ TEST(WindowsPaths, DisplayNamesOfWindowsForms)
     EXPECT_EQ(name(u8".."), "[Nomsiz]");
     EXPECT_EQ(name(u8"dir\\.."), "[Nomsiz]");
     EXPECT_EQ(name(u8"C:\\dir\\..\\"), "[Nomsiz]");
+    // A network share and the long-path forms name roots as well.
+    EXPECT_EQ(name(u8"\\\\server\\share"), "[Nomsiz]");
+    EXPECT_EQ(name(u8"\\\\server\\share\\"), "[Nomsiz]");
+    EXPECT_EQ(name(u8"//server/share/notes.txt"), "notes.txt");
+    EXPECT_EQ(name(u8"\\\\?\\C:\\"), "[Nomsiz]");
+    EXPECT_EQ(name(u8"\\\\?\\C:\\dir\\notes.txt"), "notes.txt");
+    EXPECT_EQ(name(u8"\\\\?\\UNC\\server\\share"), "[Nomsiz]");
+    EXPECT_EQ(name(u8"\\\\?\\UNC\\server\\share\\notes.txt"), "notes.txt");
     // A name that merely contains a colon further on is still a name.
     EXPECT_EQ(name(u8"ab:c"), "ab:c");
 
