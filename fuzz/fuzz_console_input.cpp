@@ -11,25 +11,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "event_checks.hpp"
 #include "terminal/console_input.hpp"
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition) std::abort();
-}
-
-void check_event(const term::Event& event)
-{
-    if (const auto* key = std::get_if<term::KeyEvent>(&event)) {
-        if (key->code.key == term::Key::Char) {
-            const char32_t c = key->code.ch;
-            check(c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF) && c >= 0x20 && !(c >= 0x7F && c <= 0x9F));
-        }
-        if (key->code.key == term::Key::F) check(key->code.f >= 1 && key->code.f <= 24);
-    }
-}
+using fuzz::check;
+using fuzz::check_event;
 
 term::ConsoleRecord record_from(FuzzedDataProvider& provider)
 {

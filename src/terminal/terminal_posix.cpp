@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "terminal/backend.hpp"
 #include "terminal/input_decoder.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/terminal_posix.hpp"
@@ -35,7 +36,7 @@ struct Backend {
     std::optional<IoError> failure;   // a fatal signal or a lost terminal; sticks
 };
 
-Backend backend;
+Backend state;
 
 // Read end [0] and write end [1], both non-blocking: a full pipe must never
 // block a signal handler, and draining it must never block the loop.
@@ -85,9 +86,9 @@ void drain_signals()
         for (ssize_t i = 0; i < n; ++i) {
             const int signal_number = bytes[i];
             if (signal_number == SIGWINCH) {
-                backend.resize_pending = true;
-            } else if (!backend.failure) {
-                backend.failure = IoError{std::string(signal_name(signal_number)) + " signali olindi"};
+                state.resize_pending = true;
+            } else if (!state.failure) {
+                state.failure = IoError{std::string(signal_name(signal_number)) + " signali olindi"};
             }
         }
     }
@@ -97,15 +98,15 @@ void drain_signals()
 // so that `zep < /dev/null` would still talk to the user.
 std::expected<int, IoError> terminal_fd()
 {
-    if (backend.fd >= 0) return backend.fd;
+    if (state.fd >= 0) return state.fd;
     if (::isatty(STDIN_FILENO)) {
-        backend.fd = STDIN_FILENO;
-        return backend.fd;
+        state.fd = STDIN_FILENO;
+        return state.fd;
     }
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return std::unexpected(IoError::from_errno(errno));
-    backend.fd = fd;
-    backend.owns_fd = true;
+    state.fd = fd;
+    state.owns_fd = true;
     return fd;
 }
 
@@ -131,31 +132,32 @@ void read_terminal()
     std::string bytes;
     char chunk[4096];
     for (;;) {
-        const ssize_t n = ::read(backend.fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(state.fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN) break;
-            backend.failure = IoError::from_errno(errno);
+            state.failure = IoError::from_errno(errno);
             return;
         }
         if (n == 0) {
             // The other side hung up: without this the loop would spin on an
             // always-ready, always-empty terminal.
-            backend.failure = IoError{"terminal yopildi"};
+            state.failure = IoError{"terminal yopildi"};
             return;
         }
         bytes.append(chunk, static_cast<std::size_t>(n));
-        if (static_cast<std::size_t>(n) < sizeof chunk || !readable_now(backend.fd)) break;
+        if (static_cast<std::size_t>(n) < sizeof chunk || !readable_now(state.fd)) break;
     }
     std::vector<Event> events;
-    backend.decoder.feed(bytes, events);
-    for (Event& e : events) backend.ready.push_back(std::move(e));
+    state.decoder.feed(bytes, events);
+    for (Event& e : events) state.ready.push_back(std::move(e));
 }
 
-bool has_event() { return backend.failure || backend.resize_pending || !backend.ready.empty(); }
+bool has_event() { return state.failure || state.resize_pending || !state.ready.empty(); }
 
-// Waits until an event is ready or `timeout_ms` has passed (-1: no limit).
-std::expected<bool, IoError> wait_for_event(int timeout_ms)
+}  // namespace
+
+std::expected<bool, IoError> backend::wait_for_event(int timeout_ms)
 {
     auto fd = terminal_fd();
     if (!fd) return std::unexpected(fd.error());
@@ -179,23 +181,21 @@ std::expected<bool, IoError> wait_for_event(int timeout_ms)
             continue;
         }
         if (fds[1].revents) drain_signals();
-        if (fds[0].revents & POLLNVAL) backend.failure = IoError::from_errno(EBADF);
+        if (fds[0].revents & POLLNVAL) state.failure = IoError::from_errno(EBADF);
         else if (fds[0].revents) read_terminal();
     }
     return has_event();
 }
 
-}  // namespace
-
 std::expected<void, IoError> use_terminal(int fd)
 {
-    if (backend.owns_fd) ::close(backend.fd);
-    backend = Backend{};
-    backend.fd = fd;
+    if (state.owns_fd) ::close(state.fd);
+    state = Backend{};
+    state.fd = fd;
     if (auto signals = set_up_signals(); !signals) return signals;
     drain_signals();
-    backend.resize_pending = false;
-    backend.failure.reset();
+    state.resize_pending = false;
+    state.failure.reset();
     return {};
 }
 
@@ -204,7 +204,7 @@ std::expected<void, IoError> enable_raw_mode()
     auto fd = terminal_fd();
     if (!fd) return std::unexpected(fd.error());
     if (auto signals = set_up_signals(); !signals) return signals;
-    if (backend.original) return {};
+    if (state.original) return {};
     termios original{};
     if (::tcgetattr(*fd, &original) != 0) return std::unexpected(IoError::from_errno(errno));
     termios raw = original;
@@ -213,15 +213,15 @@ std::expected<void, IoError> enable_raw_mode()
     // read returns as soon as one byte is there.
     ::cfmakeraw(&raw);
     if (auto set = set_attributes(*fd, raw); !set) return set;
-    backend.original = original;
+    state.original = original;
     return {};
 }
 
 std::expected<void, IoError> disable_raw_mode()
 {
-    if (!backend.original) return {};
-    if (auto set = set_attributes(backend.fd, *backend.original); !set) return set;
-    backend.original.reset();
+    if (!state.original) return {};
+    if (auto set = set_attributes(state.fd, *state.original); !set) return set;
+    state.original.reset();
     return {};
 }
 
@@ -234,30 +234,21 @@ std::expected<Size, IoError> size()
     return Size{ws.ws_col, ws.ws_row};
 }
 
-std::expected<bool, IoError> poll(std::chrono::milliseconds timeout)
+std::optional<std::expected<Event, IoError>> backend::take_event()
 {
-    const auto ms = std::min<std::chrono::milliseconds::rep>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 0),
-                                                             24 * 3600 * 1000);
-    return wait_for_event(static_cast<int>(ms));
-}
-
-std::expected<Event, IoError> read()
-{
-    for (;;) {
-        if (backend.failure) return std::unexpected(*backend.failure);
-        if (!backend.ready.empty()) {
-            Event event = std::move(backend.ready.front());
-            backend.ready.pop_front();
-            return event;
-        }
-        if (backend.resize_pending) {
-            backend.resize_pending = false;
-            auto now = size();
-            if (!now) return std::unexpected(now.error());
-            return ResizeEvent{now->columns, now->rows};
-        }
-        if (auto waited = wait_for_event(-1); !waited) return std::unexpected(waited.error());
+    if (state.failure) return std::unexpected(*state.failure);
+    if (!state.ready.empty()) {
+        Event event = std::move(state.ready.front());
+        state.ready.pop_front();
+        return event;
     }
+    if (state.resize_pending) {
+        state.resize_pending = false;
+        auto now = size();
+        if (!now) return std::unexpected(now.error());
+        return ResizeEvent{now->columns, now->rows};
+    }
+    return std::nullopt;
 }
 
 }  // namespace term

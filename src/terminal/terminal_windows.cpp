@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "terminal/backend.hpp"
 #include "terminal/console_input.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/write.hpp"
@@ -49,7 +50,7 @@ struct Backend {
     std::optional<IoError> failure;  // a console control event or a lost console; sticks
 };
 
-Backend backend;
+Backend state;
 
 // Console control events (Ctrl+Break, the window closing, logoff) arrive on
 // a thread of their own. The handler only records which one and wakes the
@@ -114,8 +115,8 @@ std::expected<HANDLE, IoError> console_handle(HANDLE& slot, DWORD standard, cons
     return handle;
 }
 
-std::expected<HANDLE, IoError> input_handle() { return console_handle(backend.input, STD_INPUT_HANDLE, L"CONIN$"); }
-std::expected<HANDLE, IoError> screen_handle() { return console_handle(backend.screen, STD_OUTPUT_HANDLE, L"CONOUT$"); }
+std::expected<HANDLE, IoError> input_handle() { return console_handle(state.input, STD_INPUT_HANDLE, L"CONIN$"); }
+std::expected<HANDLE, IoError> screen_handle() { return console_handle(state.screen, STD_OUTPUT_HANDLE, L"CONOUT$"); }
 
 std::expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
 {
@@ -164,20 +165,20 @@ std::optional<ConsoleRecord> mirror(const INPUT_RECORD& record)
 void read_records()
 {
     DWORD queued = 0;
-    if (!::GetNumberOfConsoleInputEvents(backend.input, &queued)) {
-        backend.failure = IoError::last_windows_error();
+    if (!::GetNumberOfConsoleInputEvents(state.input, &queued)) {
+        state.failure = IoError::last_windows_error();
         return;
     }
     if (queued == 0) return;
     INPUT_RECORD records[128];
     DWORD count = 0;
-    if (!::ReadConsoleInputW(backend.input, records, std::min<DWORD>(queued, 128), &count)) {
-        backend.failure = IoError::last_windows_error();
+    if (!::ReadConsoleInputW(state.input, records, std::min<DWORD>(queued, 128), &count)) {
+        state.failure = IoError::last_windows_error();
         return;
     }
     std::vector<Event> events;
     for (DWORD i = 0; i < count; ++i) {
-        if (auto mirrored = mirror(records[i])) backend.mapper.feed(*mirrored, events);
+        if (auto mirrored = mirror(records[i])) state.mapper.feed(*mirrored, events);
     }
     for (Event& event : events) {
         // The record tells the size of the screen buffer, which may hold
@@ -185,21 +186,22 @@ void read_records()
         if (auto* resize = std::get_if<ResizeEvent>(&event)) {
             if (auto now = size()) *resize = ResizeEvent{now->columns, now->rows};
         }
-        backend.ready.push_back(std::move(event));
+        state.ready.push_back(std::move(event));
     }
 }
 
 void take_control_event()
 {
     const DWORD type = control_event.load();
-    if (type != ~DWORD{0} && !backend.failure)
-        backend.failure = IoError{std::string(control_event_name(type)) + " signali olindi"};
+    if (type != ~DWORD{0} && !state.failure)
+        state.failure = IoError{std::string(control_event_name(type)) + " signali olindi"};
 }
 
-bool has_event() { return backend.failure || !backend.ready.empty(); }
+bool has_event() { return state.failure || !state.ready.empty(); }
 
-// Waits until an event is ready or `timeout_ms` has passed (-1: no limit).
-std::expected<bool, IoError> wait_for_event(int timeout_ms)
+}  // namespace
+
+std::expected<bool, IoError> backend::wait_for_event(int timeout_ms)
 {
     auto input = input_handle();
     if (!input) return std::unexpected(input.error());
@@ -222,17 +224,15 @@ std::expected<bool, IoError> wait_for_event(int timeout_ms)
         } else if (woken == WAIT_TIMEOUT) {
             if (Clock::now() >= deadline) break;
         } else {
-            backend.failure = IoError::last_windows_error();
+            state.failure = IoError::last_windows_error();
         }
     }
     return has_event();
 }
 
-}  // namespace
-
 std::expected<void, IoError> enable_raw_mode()
 {
-    if (backend.original_input_mode) return {};
+    if (state.original_input_mode) return {};
     auto input = input_handle();
     if (!input) return std::unexpected(input.error());
     auto screen = screen_handle();
@@ -262,23 +262,23 @@ std::expected<void, IoError> enable_raw_mode()
         (void)set_mode(*screen, output_mode);
         return set;
     }
-    backend.original_input_mode = input_mode;
-    backend.original_output_mode = output_mode;
-    backend.original_output_code_page = code_page;
+    state.original_input_mode = input_mode;
+    state.original_output_mode = output_mode;
+    state.original_output_code_page = code_page;
     return {};
 }
 
 std::expected<void, IoError> disable_raw_mode()
 {
-    if (!backend.original_input_mode) return {};
+    if (!state.original_input_mode) return {};
     // Everything is put back even when one step fails; the first failure is
     // the one reported.
-    std::expected<void, IoError> result = set_mode(backend.input, *backend.original_input_mode | ENABLE_EXTENDED_FLAGS);
-    if (!::SetConsoleOutputCP(backend.original_output_code_page) && result)
+    std::expected<void, IoError> result = set_mode(state.input, *state.original_input_mode | ENABLE_EXTENDED_FLAGS);
+    if (!::SetConsoleOutputCP(state.original_output_code_page) && result)
         result = std::unexpected(IoError::last_windows_error());
-    if (auto set = set_mode(backend.screen, *backend.original_output_mode); !set && result) result = set;
-    backend.original_input_mode.reset();
-    backend.original_output_mode.reset();
+    if (auto set = set_mode(state.screen, *state.original_output_mode); !set && result) result = set;
+    state.original_input_mode.reset();
+    state.original_output_mode.reset();
     return result;
 }
 
@@ -294,17 +294,17 @@ std::expected<void, IoError> enter_editing_input(Output&)
     const DWORD editing = (mode | ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS) &
                           ~DWORD{ENABLE_QUICK_EDIT_MODE};
     if (auto set = set_mode(*input, editing); !set) return set;
-    backend.mode_before_mouse = mode;
+    state.mode_before_mouse = mode;
     return {};
 }
 
 void leave_editing_input(Output&)
 {
-    if (!backend.mode_before_mouse) return;
+    if (!state.mode_before_mouse) return;
     // With the extended flags set, quick edit and insert mode are taken
     // from the value too, so they come back exactly as they were.
-    (void)set_mode(backend.input, *backend.mode_before_mouse | ENABLE_EXTENDED_FLAGS);
-    backend.mode_before_mouse.reset();
+    (void)set_mode(state.input, *state.mode_before_mouse | ENABLE_EXTENDED_FLAGS);
+    state.mode_before_mouse.reset();
 }
 
 std::expected<Size, IoError> size()
@@ -317,24 +317,13 @@ std::expected<Size, IoError> size()
                 static_cast<std::uint16_t>(info.srWindow.Bottom - info.srWindow.Top + 1)};
 }
 
-std::expected<bool, IoError> poll(std::chrono::milliseconds timeout)
+std::optional<std::expected<Event, IoError>> backend::take_event()
 {
-    const auto ms = std::min<std::chrono::milliseconds::rep>(std::max<std::chrono::milliseconds::rep>(timeout.count(), 0),
-                                                             24 * 3600 * 1000);
-    return wait_for_event(static_cast<int>(ms));
-}
-
-std::expected<Event, IoError> read()
-{
-    for (;;) {
-        if (backend.failure) return std::unexpected(*backend.failure);
-        if (!backend.ready.empty()) {
-            Event event = std::move(backend.ready.front());
-            backend.ready.pop_front();
-            return event;
-        }
-        if (auto waited = wait_for_event(-1); !waited) return std::unexpected(waited.error());
-    }
+    if (state.failure) return std::unexpected(*state.failure);
+    if (state.ready.empty()) return std::nullopt;
+    Event event = std::move(state.ready.front());
+    state.ready.pop_front();
+    return event;
 }
 
 std::expected<void, IoError> write_all(int fd, std::string_view bytes)
