@@ -10,6 +10,7 @@
 
 #include "terminal/console_input.hpp"
 #include "terminal/input_decoder.hpp"
+#include "support/events.hpp"
 
 using namespace term;
 using namespace term::console;
@@ -56,15 +57,7 @@ ConsoleMouseRecord wheel(std::int16_t distance, std::uint32_t flags, std::uint32
     return mouse(3, 4, high | buttons, flags);
 }
 
-std::string names(const std::vector<Event>& events)
-{
-    std::string s;
-    for (const Event& e : events) {
-        if (!s.empty()) s += ", ";
-        s += describe(e);
-    }
-    return s;
-}
+using test_support::names;
 
 std::string feed(ConsoleEventMapper& mapper, std::initializer_list<ConsoleRecord> records)
 {

@@ -8,21 +8,14 @@
 #include <vector>
 
 #include "terminal/input_decoder.hpp"
+#include "support/events.hpp"
 
 using namespace std::string_literals;
 using namespace term;
 
 namespace {
 
-std::string names(const std::vector<Event>& events)
-{
-    std::string s;
-    for (const Event& e : events) {
-        if (!s.empty()) s += ", ";
-        s += describe(e);
-    }
-    return s;
-}
+using test_support::names;
 
 // The bytes as one read.
 std::string decode(std::string_view bytes)
