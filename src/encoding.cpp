@@ -161,7 +161,7 @@ std::string_view single_byte_name(SingleByteEncoding encoding)
     std::unreachable();
 }
 
-std::expected<std::string, std::string> encode_document(std::string_view text, TextEncoding encoding)
+expected<std::string, std::string> encode_document(std::string_view text, TextEncoding encoding)
 {
     switch (encoding) {
     case TextEncoding::Cp1251: return encode_single_byte(text, SingleByteEncoding::Windows1251);
@@ -171,11 +171,11 @@ std::expected<std::string, std::string> encode_document(std::string_view text, T
     }
 }
 
-std::expected<std::string, std::string> encode_single_byte(std::string_view text, SingleByteEncoding encoding)
+expected<std::string, std::string> encode_single_byte(std::string_view text, SingleByteEncoding encoding)
 {
     std::optional<std::string> bytes = encode_text(text, to_text_encoding(encoding));
     if (!bytes)
-        return std::unexpected("Matn " + std::string(single_byte_name(encoding)) +
+        return unexpected("Matn " + std::string(single_byte_name(encoding)) +
                                " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)");
     return std::move(*bytes);
 }

@@ -3,7 +3,7 @@
 // document back into the file's bytes. Pure functions; nothing here fails
 // except encoding into a single-byte code page that lacks a character.
 
-#include <expected>
+#include "os/expected.hpp"
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +37,6 @@ enum class SingleByteEncoding : std::uint8_t { Windows1251, Windows1252, Ibm866 
 std::string_view single_byte_name(SingleByteEncoding encoding);
 
 // The file's bytes, mark included, or the message saying what cannot be written.
-std::expected<std::string, std::string> encode_document(std::string_view text, TextEncoding encoding);
+expected<std::string, std::string> encode_document(std::string_view text, TextEncoding encoding);
 
-std::expected<std::string, std::string> encode_single_byte(std::string_view text, SingleByteEncoding encoding);
+expected<std::string, std::string> encode_single_byte(std::string_view text, SingleByteEncoding encoding);

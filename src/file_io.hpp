@@ -3,7 +3,7 @@
 // read a file whole, and overwrite a file in place. One implementation per
 // platform (file_io_posix.cpp, file_io_windows.cpp).
 
-#include <expected>
+#include "os/expected.hpp"
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,13 +18,13 @@ bool path_exists(const std::filesystem::path& path);
 // All bytes of the file, read to its end while other programs may go on
 // reading, writing and deleting it. Fails on anything that cannot be opened
 // and read as a file, a directory included.
-std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path);
+expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path);
 
 // Replaces the file's content with `bytes`, creating the file if needed. The
 // file is overwritten in place, so it keeps its identity, owner, attributes
 // and permissions. Success means the data has reached the device. A failure
 // leaves the previous content in place wherever it could be read first.
-std::expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes);
+expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes);
 
 // The path as UTF-8 text for the screen; whatever is not valid in the
 // platform's path encoding shows as U+FFFD.

@@ -28,11 +28,11 @@ public:
     int get() const { return fd_; }
     bool is_open() const { return fd_ >= 0; }
     // Closes now, so that an error of the close can be reported.
-    std::expected<void, IoError> close()
+    expected<void, IoError> close()
     {
         const int fd = fd_;
         fd_ = -1;
-        if (::close(fd) != 0 && errno != EINTR) return std::unexpected(last_os_error());
+        if (::close(fd) != 0 && errno != EINTR) return unexpected(last_os_error());
         return {};
     }
 
@@ -44,7 +44,7 @@ private:
 // the size said (another program may be writing to it meanwhile). Plain
 // reads, not reads at an offset: a pipe or a device (zep <(command)) has no
 // offsets and is still read to its end.
-std::expected<std::string, IoError> read_from_start(int fd, std::size_t size_hint)
+expected<std::string, IoError> read_from_start(int fd, std::size_t size_hint)
 {
     std::string bytes;
     bytes.reserve(size_hint);
@@ -53,7 +53,7 @@ std::expected<std::string, IoError> read_from_start(int fd, std::size_t size_hin
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return std::unexpected(last_os_error());
+            return unexpected(last_os_error());
         }
         if (n == 0) return bytes;
         bytes.append(chunk, static_cast<std::size_t>(n));
@@ -62,17 +62,17 @@ std::expected<std::string, IoError> read_from_start(int fd, std::size_t size_hin
 
 // Writes the bytes from offset 0, repeating partial and interrupted writes.
 // `written` tells how far the file has been overwritten, also on failure.
-std::expected<void, IoError> write_from_start(int fd, std::string_view bytes, std::size_t& written)
+expected<void, IoError> write_from_start(int fd, std::string_view bytes, std::size_t& written)
 {
     written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::pwrite(fd, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return std::unexpected(last_os_error());
+            return unexpected(last_os_error());
         }
         // A write that accepts nothing would repeat forever.
-        if (n == 0) return std::unexpected(IoError::from_errno(EIO));
+        if (n == 0) return unexpected(IoError::from_errno(EIO));
         written += static_cast<std::size_t>(n);
     }
     return {};
@@ -103,7 +103,7 @@ private:
 // user the previous content: the file is first grown to the new length, so
 // that a full disk or a size limit stops the save before any old byte is
 // touched; a failure after that puts the old bytes back.
-std::expected<void, IoError> overwrite(const std::filesystem::path& path, std::string_view bytes)
+expected<void, IoError> overwrite(const std::filesystem::path& path, std::string_view bytes)
 {
     FileSizeSignalIgnored no_size_signal;
 
@@ -115,18 +115,18 @@ std::expected<void, IoError> overwrite(const std::filesystem::path& path, std::s
         can_read = false;
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     }
-    if (fd < 0) return std::unexpected(last_os_error());
+    if (fd < 0) return unexpected(last_os_error());
     File file(fd);
 
     struct stat facts {};
-    if (::fstat(file.get(), &facts) != 0) return std::unexpected(last_os_error());
+    if (::fstat(file.get(), &facts) != 0) return unexpected(last_os_error());
     // Only a regular file has old content to keep; a pipe opened for
     // writing as well would make the read wait for ever.
     can_read = can_read && S_ISREG(facts.st_mode);
     std::string old;
     if (can_read) {
         auto read = read_from_start(file.get(), static_cast<std::size_t>(std::max<off_t>(facts.st_size, 0)));
-        if (!read) return std::unexpected(read.error());
+        if (!read) return unexpected(read.error());
         old = std::move(*read);
     }
     const off_t old_size = can_read ? static_cast<off_t>(old.size()) : facts.st_size;
@@ -136,16 +136,16 @@ std::expected<void, IoError> overwrite(const std::filesystem::path& path, std::s
         if (const int code = ::posix_fallocate(file.get(), old_size, new_size - old_size); code != 0) {
             // An allocation that stopped half-way may have grown the file.
             (void)::ftruncate(file.get(), old_size);
-            return std::unexpected(IoError::from_errno(code));
+            return unexpected(IoError::from_errno(code));
         }
     }
 
     std::size_t written = 0;
-    std::expected<void, IoError> result = write_from_start(file.get(), bytes, written);
+    expected<void, IoError> result = write_from_start(file.get(), bytes, written);
     const bool write_failed = !result;
-    if (result && ::ftruncate(file.get(), new_size) != 0) result = std::unexpected(last_os_error());
+    if (result && ::ftruncate(file.get(), new_size) != 0) result = unexpected(last_os_error());
     // The message says the file is saved only once the data is on the device.
-    if (result && ::fsync(file.get()) != 0) result = std::unexpected(last_os_error());
+    if (result && ::fsync(file.get()) != 0) result = unexpected(last_os_error());
 
     if (!result) {
         if (can_read) {
@@ -172,10 +172,10 @@ bool path_exists(const std::filesystem::path& path)
     return ::stat(path.c_str(), &facts) == 0;
 }
 
-std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
+expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
 {
     File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.is_open()) return std::unexpected(last_os_error());
+    if (!file.is_open()) return unexpected(last_os_error());
     struct stat facts {};
     std::size_t size_hint = 0;
     if (::fstat(file.get(), &facts) == 0 && S_ISREG(facts.st_mode)) size_hint = static_cast<std::size_t>(facts.st_size);
@@ -183,7 +183,7 @@ std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path&
     return read_from_start(file.get(), size_hint);
 }
 
-std::expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
+expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
 {
     return overwrite(path, bytes);
 }

@@ -26,11 +26,11 @@ public:
     HANDLE get() const { return handle_; }
     bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
     // Closes now, so that an error of the close can be reported.
-    std::expected<void, IoError> close()
+    expected<void, IoError> close()
     {
         const HANDLE handle = handle_;
         handle_ = INVALID_HANDLE_VALUE;
-        if (!::CloseHandle(handle)) return std::unexpected(IoError::last_windows_error());
+        if (!::CloseHandle(handle)) return unexpected(IoError::last_windows_error());
         return {};
     }
 
@@ -42,25 +42,25 @@ private:
 // UTF-16; this only names the step.
 const wchar_t* wide(const std::filesystem::path& path) { return path.c_str(); }
 
-std::expected<void, IoError> seek(HANDLE file, std::uint64_t offset)
+expected<void, IoError> seek(HANDLE file, std::uint64_t offset)
 {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return std::unexpected(IoError::last_windows_error());
+    if (!::SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return unexpected(IoError::last_windows_error());
     return {};
 }
 
 // Sets the file's length; growing it reserves the space on the volume.
-std::expected<void, IoError> set_length(HANDLE file, std::uint64_t length)
+expected<void, IoError> set_length(HANDLE file, std::uint64_t length)
 {
     if (auto moved = seek(file, length); !moved) return moved;
-    if (!::SetEndOfFile(file)) return std::unexpected(IoError::last_windows_error());
+    if (!::SetEndOfFile(file)) return unexpected(IoError::last_windows_error());
     return {};
 }
 
 // Everything from the current position to the end, whatever the size said:
 // another program may be writing to the file meanwhile.
-std::expected<std::string, IoError> read_to_end(HANDLE file, std::size_t size_hint)
+expected<std::string, IoError> read_to_end(HANDLE file, std::size_t size_hint)
 {
     std::string bytes;
     bytes.reserve(size_hint);
@@ -71,7 +71,7 @@ std::expected<std::string, IoError> read_to_end(HANDLE file, std::size_t size_hi
             const DWORD code = ::GetLastError();
             // The writer of a pipe has finished: that is its end.
             if (code == ERROR_BROKEN_PIPE) return bytes;
-            return std::unexpected(IoError::from_windows(code));
+            return unexpected(IoError::from_windows(code));
         }
         if (n == 0) return bytes;
         bytes.append(chunk, n);
@@ -80,7 +80,7 @@ std::expected<std::string, IoError> read_to_end(HANDLE file, std::size_t size_hi
 
 // Writes the bytes from offset 0, repeating partial writes. `written` tells
 // how far the file has been overwritten, also on failure.
-std::expected<void, IoError> write_from_start(HANDLE file, std::string_view bytes, std::size_t& written)
+expected<void, IoError> write_from_start(HANDLE file, std::string_view bytes, std::size_t& written)
 {
     written = 0;
     if (auto moved = seek(file, 0); !moved) return moved;
@@ -88,9 +88,9 @@ std::expected<void, IoError> write_from_start(HANDLE file, std::string_view byte
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
         DWORD n = 0;
         if (!::WriteFile(file, bytes.data() + written, piece, &n, nullptr))
-            return std::unexpected(IoError::last_windows_error());
+            return unexpected(IoError::last_windows_error());
         // A write that accepts nothing would repeat forever.
-        if (n == 0) return std::unexpected(IoError::from_windows(ERROR_WRITE_FAULT));
+        if (n == 0) return unexpected(IoError::from_windows(ERROR_WRITE_FAULT));
         written += n;
     }
     return {};
@@ -116,13 +116,13 @@ bool path_exists(const std::filesystem::path& path)
     return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
+expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
 {
     // Without backup semantics a directory does not open: it is an error,
     // as it should be.
     Handle file(::CreateFileW(wide(path), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
-    if (!file.is_open()) return std::unexpected(IoError::last_windows_error());
+    if (!file.is_open()) return unexpected(IoError::last_windows_error());
     const std::size_t size_hint = ::GetFileType(file.get()) == FILE_TYPE_DISK ? size_of(file.get()) : 0;
     return read_to_end(file.get(), size_hint);
 }
@@ -130,7 +130,7 @@ std::expected<std::string, IoError> read_file_bytes(const std::filesystem::path&
 // The same safe overwrite as on every platform: the file is first grown to
 // the new length, so that a full volume stops the save before any old byte
 // is touched, and a failure after that puts the old bytes back.
-std::expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
+expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
 {
     // The old bytes are read through the same handle; a file we may write
     // but not read is still saved, only without that safety net.
@@ -142,7 +142,7 @@ std::expected<void, IoError> write_file_in_place(const std::filesystem::path& pa
         opened = ::CreateFileW(wide(path), GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr);
     }
-    if (opened == INVALID_HANDLE_VALUE) return std::unexpected(IoError::last_windows_error());
+    if (opened == INVALID_HANDLE_VALUE) return unexpected(IoError::last_windows_error());
     Handle file(opened);
 
     // Only a file on a volume has old content to keep and a length to set.
@@ -151,7 +151,7 @@ std::expected<void, IoError> write_file_in_place(const std::filesystem::path& pa
     std::string old;
     if (can_read) {
         auto read = read_to_end(file.get(), size_of(file.get()));
-        if (!read) return std::unexpected(read.error());
+        if (!read) return unexpected(read.error());
         old = std::move(*read);
     }
     const std::uint64_t old_size = can_read ? old.size() : (on_disk ? size_of(file.get()) : 0);
@@ -165,11 +165,11 @@ std::expected<void, IoError> write_file_in_place(const std::filesystem::path& pa
     }
 
     std::size_t written = 0;
-    std::expected<void, IoError> result = write_from_start(file.get(), bytes, written);
+    expected<void, IoError> result = write_from_start(file.get(), bytes, written);
     const bool write_failed = !result;
     if (result && on_disk) result = set_length(file.get(), new_size);
     // The message says the file is saved only once the data is on the device.
-    if (result && !::FlushFileBuffers(file.get()) && on_disk) result = std::unexpected(IoError::last_windows_error());
+    if (result && !::FlushFileBuffers(file.get()) && on_disk) result = unexpected(IoError::last_windows_error());
 
     if (!result) {
         if (can_read) {

@@ -437,12 +437,12 @@ bool handle_event(Editor& editor, const term::Event& event, TimePoint now)
     return false;
 }
 
-std::expected<bool, IoError> dispatch_event(Editor& editor)
+expected<bool, IoError> dispatch_event(Editor& editor)
 {
     const auto ready = term::poll(EVENT_POLL_TIMEOUT);
-    if (!ready) return std::unexpected(ready.error());
+    if (!ready) return unexpected(ready.error());
     if (!*ready) return false;
     const auto event = term::read();
-    if (!event) return std::unexpected(event.error());
+    if (!event) return unexpected(event.error());
     return handle_event(editor, *event, Clock::now());
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The event dispatcher: which action runs for which event, in which mode.
 
-#include <expected>
+#include "os/expected.hpp"
 
 #include "editor/editor.hpp"
 #include "io_error.hpp"
@@ -11,4 +11,4 @@
 bool handle_event(Editor& editor, const term::Event& event, TimePoint now);
 
 // Waits up to EVENT_POLL_TIMEOUT for one terminal event and handles it.
-std::expected<bool, IoError> dispatch_event(Editor& editor);
+expected<bool, IoError> dispatch_event(Editor& editor);

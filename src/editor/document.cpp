@@ -11,7 +11,7 @@ constexpr std::string_view UNTITLED = "[Nomsiz]";
 
 }  // namespace
 
-std::expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path)
+expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path)
 {
     if (!path) return Buffer();
 
@@ -24,7 +24,7 @@ std::expected<Buffer, IoError> open_document(const std::optional<std::filesystem
     }
 
     auto bytes = read_file_bytes(*path);
-    if (!bytes) return std::unexpected(bytes.error());
+    if (!bytes) return unexpected(bytes.error());
     const TextEncoding encoding = detect_encoding(*bytes);
     const LineEnding line_ending = detect_line_ending(*bytes);
     // The bytes are given up: valid UTF-8 becomes the buffer's text as it

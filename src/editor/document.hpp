@@ -2,7 +2,7 @@
 // Moving the document between the file and memory: open, save, and the
 // encoding menu's choice (set the encoding for the next save, or reload).
 
-#include <expected>
+#include "os/expected.hpp"
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,7 +12,7 @@
 #include "file_io.hpp"
 #include "io_error.hpp"
 
-std::expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path);
+expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path);
 void save_document(Editor& editor);
 void open_encoding_menu(Editor& editor);
 void choose_encoding(Editor& editor, TextEncoding encoding);

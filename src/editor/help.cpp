@@ -115,7 +115,7 @@ bool is_help_heading(std::string_view line)
     return true;
 }
 
-std::expected<void, IoError> draw_help(const Editor& editor, term::Output& out)
+expected<void, IoError> draw_help(const Editor& editor, term::Output& out)
 {
     const std::uint64_t width = editor.screen_width;
     const std::uint64_t height = editor.screen_height;

@@ -250,7 +250,7 @@ std::string visible_text(std::string_view text)
     return shown;
 }
 
-std::expected<void, IoError> render(Editor& editor, term::Output& out)
+expected<void, IoError> render(Editor& editor, term::Output& out)
 {
     // The gutter is sized by this frame's line count; the layout helpers keep
     // using it until the next frame.

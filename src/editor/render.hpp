@@ -2,7 +2,7 @@
 // One whole frame from the editor state: status bar, gutter, text, scroll
 // bar, message line, cursor, and the help overlay on top when it is open.
 
-#include <expected>
+#include "os/expected.hpp"
 #include <string>
 #include <string_view>
 
@@ -10,7 +10,7 @@
 #include "io_error.hpp"
 #include "terminal/output.hpp"
 
-std::expected<void, IoError> render(Editor& editor, term::Output& out);
+expected<void, IoError> render(Editor& editor, term::Output& out);
 
 // Text as it may be sent to a terminal: every control character becomes one
 // visible column (U+2400 + code, U+2421 for DEL, U+FFFD for C1 controls).

@@ -2,7 +2,7 @@
 // What each platform's terminal backend provides to the common poll() and
 // read() of terminal.hpp.
 
-#include <expected>
+#include "os/expected.hpp"
 #include <optional>
 
 #include "io_error.hpp"
@@ -12,10 +12,10 @@ namespace term::backend {
 
 // Waits until an event is ready or `timeout_ms` has passed (-1: no limit);
 // true when one is ready.
-std::expected<bool, IoError> wait_for_event(int timeout_ms);
+expected<bool, IoError> wait_for_event(int timeout_ms);
 
 // The next ready event, or the failure that ended the terminal (it sticks);
 // nothing while none is ready.
-std::optional<std::expected<Event, IoError>> take_event();
+std::optional<expected<Event, IoError>> take_event();
 
 }  // namespace term::backend

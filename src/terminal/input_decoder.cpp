@@ -509,7 +509,13 @@ std::string modifier_prefix(KeyModifiers m)
 
 std::string describe_code(const KeyCode& code)
 {
-    if (code.key == Key::F) return "F" + std::to_string(code.f);
+    if (code.key == Key::F) {
+        // Appended rather than "F" + std::to_string(...): g++ 12 at -O3
+        // sees a false overlap in that operator+ (-Wrestrict).
+        std::string name = "F";
+        name += std::to_string(code.f);
+        return name;
+    }
     if (code.key != Key::Char) return key_name(code.key);
     if (code.ch == ' ') return "Space";
     const bool printable = code.ch > 0x20 && !(code.ch >= 0x7F && code.ch <= 0x9F) &&

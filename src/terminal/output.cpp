@@ -93,7 +93,7 @@ void Output::show_cursor() { pending_ += "\x1b[?25h"; }
 void Output::print(std::string_view text) { pending_ += text; }
 void Output::raw(std::string_view bytes) { pending_ += bytes; }
 
-std::expected<void, IoError> Output::flush()
+expected<void, IoError> Output::flush()
 {
     if (fd_ < 0) {
         written_ += pending_;

@@ -4,7 +4,7 @@
 // only collects the bytes.
 
 #include <cstdint>
-#include <expected>
+#include "os/expected.hpp"
 #include <string>
 #include <string_view>
 
@@ -48,7 +48,7 @@ public:
     void raw(std::string_view bytes);
 
     // Writes everything queued, repeating partial and interrupted writes.
-    std::expected<void, IoError> flush();
+    expected<void, IoError> flush();
 
     std::string_view pending() const { return pending_; }
     // Bytes flushed so far by an output without a file descriptor.

@@ -4,7 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <expected>
+#include "os/expected.hpp"
 #include <string_view>
 
 #include "io_error.hpp"
@@ -18,25 +18,25 @@ struct Size {
     std::uint16_t rows = 0;
 };
 
-std::expected<void, IoError> enable_raw_mode();
-std::expected<void, IoError> disable_raw_mode();
-std::expected<Size, IoError> size();
+expected<void, IoError> enable_raw_mode();
+expected<void, IoError> disable_raw_mode();
+expected<Size, IoError> size();
 
 // Mouse reports and the key reporting the editing screen wants, and back. A
 // VT terminal is asked with sequences queued on `out`; the Windows console
 // switches its input mode instead, remembering the previous one.
-std::expected<void, IoError> enter_editing_input(Output& out);
+expected<void, IoError> enter_editing_input(Output& out);
 void leave_editing_input(Output& out);
 
 // One line on the standard error stream, as the user's console shows UTF-8.
 void write_error_line(std::string_view utf8);
 
 // Waits at most `timeout` for an event to be ready.
-std::expected<bool, IoError> poll(std::chrono::milliseconds timeout);
+expected<bool, IoError> poll(std::chrono::milliseconds timeout);
 // Takes the next event, waiting for one if none is ready. A SIGTERM, SIGHUP
 // or SIGQUIT received meanwhile comes out as an error naming the signal.
 // So does a terminal that has gone away.
-std::expected<term::Event, IoError> read();
+expected<term::Event, IoError> read();
 
 // Owns the console output for the editing screen. Created once the console
 // has been switched over; its destruction switches it back.

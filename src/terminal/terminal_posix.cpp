@@ -51,16 +51,16 @@ extern "C" void on_signal(int signal_number)
     errno = saved_errno;
 }
 
-std::expected<void, IoError> set_up_signals()
+expected<void, IoError> set_up_signals()
 {
     if (signal_pipe[0] >= 0) return {};
-    if (::pipe2(signal_pipe, O_NONBLOCK | O_CLOEXEC) != 0) return std::unexpected(IoError::from_errno(errno));
+    if (::pipe2(signal_pipe, O_NONBLOCK | O_CLOEXEC) != 0) return unexpected(IoError::from_errno(errno));
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signal_number : {SIGWINCH, SIGTERM, SIGHUP, SIGQUIT})
-        if (::sigaction(signal_number, &action, nullptr) != 0) return std::unexpected(IoError::from_errno(errno));
+        if (::sigaction(signal_number, &action, nullptr) != 0) return unexpected(IoError::from_errno(errno));
     // A write to a closed pipe is an error to report, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);
     return {};
@@ -96,7 +96,7 @@ void drain_signals()
 
 // The process's own terminal: standard input when it is one, else /dev/tty,
 // so that `zep < /dev/null` would still talk to the user.
-std::expected<int, IoError> terminal_fd()
+expected<int, IoError> terminal_fd()
 {
     if (state.fd >= 0) return state.fd;
     if (::isatty(STDIN_FILENO)) {
@@ -104,16 +104,16 @@ std::expected<int, IoError> terminal_fd()
         return state.fd;
     }
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::unexpected(IoError::from_errno(errno));
+    if (fd < 0) return unexpected(IoError::from_errno(errno));
     state.fd = fd;
     state.owns_fd = true;
     return fd;
 }
 
-std::expected<void, IoError> set_attributes(int fd, const termios& attributes)
+expected<void, IoError> set_attributes(int fd, const termios& attributes)
 {
     while (::tcsetattr(fd, TCSANOW, &attributes) != 0) {
-        if (errno != EINTR) return std::unexpected(IoError::from_errno(errno));
+        if (errno != EINTR) return unexpected(IoError::from_errno(errno));
     }
     return {};
 }
@@ -157,11 +157,11 @@ bool has_event() { return state.failure || state.resize_pending || !state.ready.
 
 }  // namespace
 
-std::expected<bool, IoError> backend::wait_for_event(int timeout_ms)
+expected<bool, IoError> backend::wait_for_event(int timeout_ms)
 {
     auto fd = terminal_fd();
-    if (!fd) return std::unexpected(fd.error());
-    if (auto signals = set_up_signals(); !signals) return std::unexpected(signals.error());
+    if (!fd) return unexpected(fd.error());
+    if (auto signals = set_up_signals(); !signals) return unexpected(signals.error());
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!has_event()) {
@@ -174,7 +174,7 @@ std::expected<bool, IoError> backend::wait_for_event(int timeout_ms)
         const int ready = ::poll(fds, 2, wait_ms);
         if (ready < 0) {
             if (errno == EINTR) continue;
-            return std::unexpected(IoError::from_errno(errno));
+            return unexpected(IoError::from_errno(errno));
         }
         if (ready == 0) {
             if (Clock::now() >= deadline) break;
@@ -187,7 +187,7 @@ std::expected<bool, IoError> backend::wait_for_event(int timeout_ms)
     return has_event();
 }
 
-std::expected<void, IoError> use_terminal(int fd)
+expected<void, IoError> use_terminal(int fd)
 {
     if (state.owns_fd) ::close(state.fd);
     state = Backend{};
@@ -199,14 +199,14 @@ std::expected<void, IoError> use_terminal(int fd)
     return {};
 }
 
-std::expected<void, IoError> enable_raw_mode()
+expected<void, IoError> enable_raw_mode()
 {
     auto fd = terminal_fd();
-    if (!fd) return std::unexpected(fd.error());
+    if (!fd) return unexpected(fd.error());
     if (auto signals = set_up_signals(); !signals) return signals;
     if (state.original) return {};
     termios original{};
-    if (::tcgetattr(*fd, &original) != 0) return std::unexpected(IoError::from_errno(errno));
+    if (::tcgetattr(*fd, &original) != 0) return unexpected(IoError::from_errno(errno));
     termios raw = original;
     // No echo, no line editing, no signals from keys (Ctrl+C, Ctrl+Z and
     // Ctrl+Q are the editor's), no CR/LF translation, 8-bit bytes, and a
@@ -217,7 +217,7 @@ std::expected<void, IoError> enable_raw_mode()
     return {};
 }
 
-std::expected<void, IoError> disable_raw_mode()
+expected<void, IoError> disable_raw_mode()
 {
     if (!state.original) return {};
     if (auto set = set_attributes(state.fd, *state.original); !set) return set;
@@ -225,18 +225,18 @@ std::expected<void, IoError> disable_raw_mode()
     return {};
 }
 
-std::expected<Size, IoError> size()
+expected<Size, IoError> size()
 {
     auto fd = terminal_fd();
-    if (!fd) return std::unexpected(fd.error());
+    if (!fd) return unexpected(fd.error());
     winsize ws{};
-    if (::ioctl(*fd, TIOCGWINSZ, &ws) != 0) return std::unexpected(IoError::from_errno(errno));
+    if (::ioctl(*fd, TIOCGWINSZ, &ws) != 0) return unexpected(IoError::from_errno(errno));
     return Size{ws.ws_col, ws.ws_row};
 }
 
-std::optional<std::expected<Event, IoError>> backend::take_event()
+std::optional<expected<Event, IoError>> backend::take_event()
 {
-    if (state.failure) return std::unexpected(*state.failure);
+    if (state.failure) return unexpected(*state.failure);
     if (!state.ready.empty()) {
         Event event = std::move(state.ready.front());
         state.ready.pop_front();
@@ -245,7 +245,7 @@ std::optional<std::expected<Event, IoError>> backend::take_event()
     if (state.resize_pending) {
         state.resize_pending = false;
         auto now = size();
-        if (!now) return std::unexpected(now.error());
+        if (!now) return unexpected(now.error());
         return ResizeEvent{now->columns, now->rows};
     }
     return std::nullopt;
@@ -255,7 +255,7 @@ std::optional<std::expected<Event, IoError>> backend::take_event()
 
 namespace term {
 
-std::expected<void, IoError> enter_editing_input(Output& out)
+expected<void, IoError> enter_editing_input(Output& out)
 {
     out.enable_mouse_capture();
     out.push_keyboard_enhancement();
@@ -275,16 +275,16 @@ void write_error_line(std::string_view utf8)
     (void)write_all(STDERR_FILENO, line);
 }
 
-std::expected<void, IoError> write_all(int fd, std::string_view bytes)
+expected<void, IoError> write_all(int fd, std::string_view bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
-            return std::unexpected(IoError::from_errno(errno));
+            return unexpected(IoError::from_errno(errno));
         }
-        if (n == 0) return std::unexpected(IoError{"the terminal accepted no bytes"});
+        if (n == 0) return unexpected(IoError{"the terminal accepted no bytes"});
         done += static_cast<std::size_t>(n);
     }
     return {};

@@ -3,7 +3,7 @@
 // terminal, which the tests use to drive it through a pseudo-terminal
 // without touching the console they run in.
 
-#include <expected>
+#include "os/expected.hpp"
 
 #include "io_error.hpp"
 
@@ -12,6 +12,6 @@ namespace term {
 // From now on `fd` (not owned) is the terminal that raw mode, size(), poll()
 // and read() work on; bytes, events and failures kept for the previous one
 // are forgotten. Sets up the signal handling as enable_raw_mode() does.
-std::expected<void, IoError> use_terminal(int fd);
+expected<void, IoError> use_terminal(int fd);
 
 }  // namespace term

@@ -85,12 +85,12 @@ const char* control_event_name(DWORD type)
     }
 }
 
-std::expected<void, IoError> set_up_control_events()
+expected<void, IoError> set_up_control_events()
 {
     if (wake != nullptr) return {};
     wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (wake == nullptr) return std::unexpected(IoError::last_windows_error());
-    if (!::SetConsoleCtrlHandler(on_control_event, TRUE)) return std::unexpected(IoError::last_windows_error());
+    if (wake == nullptr) return unexpected(IoError::last_windows_error());
+    if (!::SetConsoleCtrlHandler(on_control_event, TRUE)) return unexpected(IoError::last_windows_error());
     return {};
 }
 
@@ -102,25 +102,25 @@ bool is_console(HANDLE handle)
 
 // The console's own input and screen, also when standard input or output
 // is redirected (`zep notes.txt < NUL` still talks to the user).
-std::expected<HANDLE, IoError> console_handle(HANDLE& slot, DWORD standard, const wchar_t* device)
+expected<HANDLE, IoError> console_handle(HANDLE& slot, DWORD standard, const wchar_t* device)
 {
     if (slot != INVALID_HANDLE_VALUE) return slot;
     HANDLE handle = ::GetStdHandle(standard);
     if (!is_console(handle)) {
         handle = ::CreateFileW(device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) return std::unexpected(IoError::last_windows_error());
+        if (handle == INVALID_HANDLE_VALUE) return unexpected(IoError::last_windows_error());
     }
     slot = handle;
     return handle;
 }
 
-std::expected<HANDLE, IoError> input_handle() { return console_handle(state.input, STD_INPUT_HANDLE, L"CONIN$"); }
-std::expected<HANDLE, IoError> screen_handle() { return console_handle(state.screen, STD_OUTPUT_HANDLE, L"CONOUT$"); }
+expected<HANDLE, IoError> input_handle() { return console_handle(state.input, STD_INPUT_HANDLE, L"CONIN$"); }
+expected<HANDLE, IoError> screen_handle() { return console_handle(state.screen, STD_OUTPUT_HANDLE, L"CONOUT$"); }
 
-std::expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
+expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
 {
-    if (!::SetConsoleMode(handle, mode)) return std::unexpected(IoError::last_windows_error());
+    if (!::SetConsoleMode(handle, mode)) return unexpected(IoError::last_windows_error());
     return {};
 }
 
@@ -201,11 +201,11 @@ bool has_event() { return state.failure || !state.ready.empty(); }
 
 }  // namespace
 
-std::expected<bool, IoError> backend::wait_for_event(int timeout_ms)
+expected<bool, IoError> backend::wait_for_event(int timeout_ms)
 {
     auto input = input_handle();
-    if (!input) return std::unexpected(input.error());
-    if (auto set_up = set_up_control_events(); !set_up) return std::unexpected(set_up.error());
+    if (!input) return unexpected(input.error());
+    if (auto set_up = set_up_control_events(); !set_up) return unexpected(set_up.error());
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     take_control_event();
@@ -230,18 +230,18 @@ std::expected<bool, IoError> backend::wait_for_event(int timeout_ms)
     return has_event();
 }
 
-std::expected<void, IoError> enable_raw_mode()
+expected<void, IoError> enable_raw_mode()
 {
     if (state.original_input_mode) return {};
     auto input = input_handle();
-    if (!input) return std::unexpected(input.error());
+    if (!input) return unexpected(input.error());
     auto screen = screen_handle();
-    if (!screen) return std::unexpected(screen.error());
+    if (!screen) return unexpected(screen.error());
     if (auto set_up = set_up_control_events(); !set_up) return set_up;
 
     DWORD input_mode = 0, output_mode = 0;
     if (!::GetConsoleMode(*input, &input_mode) || !::GetConsoleMode(*screen, &output_mode))
-        return std::unexpected(IoError::last_windows_error());
+        return unexpected(IoError::last_windows_error());
 
     // The screen is drawn with VT sequences; a console that cannot
     // interpret them cannot show the editor, and says why.
@@ -251,7 +251,7 @@ std::expected<void, IoError> enable_raw_mode()
     if (!::SetConsoleOutputCP(CP_UTF8)) {
         const IoError error = IoError::last_windows_error();
         (void)set_mode(*screen, output_mode);
-        return std::unexpected(error);
+        return unexpected(error);
     }
     // Keys one at a time, not echoed, and Ctrl+C as a key: the editor's. The
     // keys come as input records, so VT input stays off.
@@ -268,26 +268,26 @@ std::expected<void, IoError> enable_raw_mode()
     return {};
 }
 
-std::expected<void, IoError> disable_raw_mode()
+expected<void, IoError> disable_raw_mode()
 {
     if (!state.original_input_mode) return {};
     // Everything is put back even when one step fails; the first failure is
     // the one reported.
-    std::expected<void, IoError> result = set_mode(state.input, *state.original_input_mode | ENABLE_EXTENDED_FLAGS);
+    expected<void, IoError> result = set_mode(state.input, *state.original_input_mode | ENABLE_EXTENDED_FLAGS);
     if (!::SetConsoleOutputCP(state.original_output_code_page) && result)
-        result = std::unexpected(IoError::last_windows_error());
+        result = unexpected(IoError::last_windows_error());
     if (auto set = set_mode(state.screen, *state.original_output_mode); !set && result) result = set;
     state.original_input_mode.reset();
     state.original_output_mode.reset();
     return result;
 }
 
-std::expected<void, IoError> enter_editing_input(Output&)
+expected<void, IoError> enter_editing_input(Output&)
 {
     auto input = input_handle();
-    if (!input) return std::unexpected(input.error());
+    if (!input) return unexpected(input.error());
     DWORD mode = 0;
-    if (!::GetConsoleMode(*input, &mode)) return std::unexpected(IoError::last_windows_error());
+    if (!::GetConsoleMode(*input, &mode)) return unexpected(IoError::last_windows_error());
     // Mouse and window-size records; quick edit off, or the console would
     // take every mouse press for a selection of its own. Changing quick
     // edit needs the extended flags.
@@ -307,36 +307,36 @@ void leave_editing_input(Output&)
     state.mode_before_mouse.reset();
 }
 
-std::expected<Size, IoError> size()
+expected<Size, IoError> size()
 {
     auto screen = screen_handle();
-    if (!screen) return std::unexpected(screen.error());
+    if (!screen) return unexpected(screen.error());
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!::GetConsoleScreenBufferInfo(*screen, &info)) return std::unexpected(IoError::last_windows_error());
+    if (!::GetConsoleScreenBufferInfo(*screen, &info)) return unexpected(IoError::last_windows_error());
     return Size{static_cast<std::uint16_t>(info.srWindow.Right - info.srWindow.Left + 1),
                 static_cast<std::uint16_t>(info.srWindow.Bottom - info.srWindow.Top + 1)};
 }
 
-std::optional<std::expected<Event, IoError>> backend::take_event()
+std::optional<expected<Event, IoError>> backend::take_event()
 {
-    if (state.failure) return std::unexpected(*state.failure);
+    if (state.failure) return unexpected(*state.failure);
     if (state.ready.empty()) return std::nullopt;
     Event event = std::move(state.ready.front());
     state.ready.pop_front();
     return event;
 }
 
-std::expected<void, IoError> write_all(int fd, std::string_view bytes)
+expected<void, IoError> write_all(int fd, std::string_view bytes)
 {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    if (handle == INVALID_HANDLE_VALUE) return std::unexpected(IoError::from_windows(ERROR_INVALID_HANDLE));
+    if (handle == INVALID_HANDLE_VALUE) return unexpected(IoError::from_windows(ERROR_INVALID_HANDLE));
     std::size_t done = 0;
     while (done < bytes.size()) {
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
         DWORD n = 0;
         if (!::WriteFile(handle, bytes.data() + done, piece, &n, nullptr))
-            return std::unexpected(IoError::last_windows_error());
-        if (n == 0) return std::unexpected(IoError{"the terminal accepted no bytes"});
+            return unexpected(IoError::last_windows_error());
+        if (n == 0) return unexpected(IoError{"the terminal accepted no bytes"});
         done += n;
     }
     return {};

@@ -1,7 +1,7 @@
 #pragma once
 // Writing bytes to the terminal, the one platform-specific step of Output.
 
-#include <expected>
+#include "os/expected.hpp"
 #include <string_view>
 
 #include "io_error.hpp"
@@ -10,6 +10,6 @@ namespace term {
 
 // Writes all of `bytes` to the file descriptor, repeating partial and
 // interrupted writes; a write that accepts nothing is an error.
-std::expected<void, IoError> write_all(int fd, std::string_view bytes);
+expected<void, IoError> write_all(int fd, std::string_view bytes);
 
 }  // namespace term

@@ -153,7 +153,8 @@ TEST(MessageLine, PaddedToTheWidthOrCut)
     const std::string long_message = "Saqlashda xato: No space left on device (os error 28)";
     set_message(editor, long_message);
     screen = draw(editor);
-    EXPECT_EQ(screen->text(5), " " + long_message.substr(0, 29));
+    const std::string cut = long_message.substr(0, 29);
+    EXPECT_EQ(screen->text(5), " " + cut);
     expect_bar_colors(*screen, 5);
 
     clear_message(editor);

@@ -178,7 +178,8 @@ TEST(DecodeText, SingleByteAndMarksOverridingIt)
         EXPECT_EQ(decode_text(bytes({0xFE, 0xFF, 0x00, 0x41}), e), "A");
         EXPECT_EQ(decode_text(bytes({0xEF, 0xBB, 0xBF, 0x41, 0xC3, 0x28}), e), "A\uFFFD(");
         // A mark only counts at the start.
-        EXPECT_EQ(decode_text(bytes({0x41, 0xFF, 0xFE}), e), "A" + decode_text("\xFF", e) + decode_text("\xFE", e));
+        const std::string ff = decode_text("\xFF", e);
+        EXPECT_EQ(decode_text(bytes({0x41, 0xFF, 0xFE}), e), "A" + ff + decode_text("\xFE", e));
     }
 }
 
@@ -247,28 +248,28 @@ TEST(EncodeDocument, EmptyDocumentUtfMarksAndSurrogates)
     const std::string repaired = decode_text("x\xFFy", TextEncoding::Utf8);
     EXPECT_EQ(encoded(repaired, TextEncoding::Utf8), "x\xEF\xBF\xBDy");
     EXPECT_EQ(encoded(repaired, TextEncoding::Utf16Le), bytes({0xFF, 0xFE, 0x78, 0x00, 0xFD, 0xFF, 0x79, 0x00}));
-    EXPECT_EQ(encode_document(repaired, TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+    EXPECT_EQ(encode_document(repaired, TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
 }
 
 TEST(EncodeSingleByte, EuroAndRefusalsNamingTheEncoding)
 {
     EXPECT_EQ(encoded("€", TextEncoding::Cp1252), "\x80");
     EXPECT_EQ(encoded("€", TextEncoding::Cp1251), "\x88");
-    EXPECT_EQ(encode_document("€", TextEncoding::Cp866), std::unexpected(refusal("IBM866")));
+    EXPECT_EQ(encode_document("€", TextEncoding::Cp866), unexpected(refusal("IBM866")));
     EXPECT_EQ(encode_single_byte("€", SingleByteEncoding::Windows1252), "\x80");
-    EXPECT_EQ(encode_single_byte("€", SingleByteEncoding::Ibm866), std::unexpected(refusal("IBM866")));
+    EXPECT_EQ(encode_single_byte("€", SingleByteEncoding::Ibm866), unexpected(refusal("IBM866")));
 
     // The turned comma of Uzbek Latin is in none of them, wherever it stands.
     const std::string uzbek = "O\u02BBzbekiston";
-    EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
-    EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
-    EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp866), std::unexpected(refusal("IBM866")));
-    EXPECT_EQ(encode_single_byte("abc\u02BB", SingleByteEncoding::Windows1251), std::unexpected(refusal("windows-1251")));
-    EXPECT_EQ(encode_single_byte("\u02BB", SingleByteEncoding::Windows1252), std::unexpected(refusal("windows-1252")));
-    EXPECT_EQ(encode_document("\U0001F600", TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
+    EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
+    EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
+    EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp866), unexpected(refusal("IBM866")));
+    EXPECT_EQ(encode_single_byte("abc\u02BB", SingleByteEncoding::Windows1251), unexpected(refusal("windows-1251")));
+    EXPECT_EQ(encode_single_byte("\u02BB", SingleByteEncoding::Windows1252), unexpected(refusal("windows-1252")));
+    EXPECT_EQ(encode_document("\U0001F600", TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
     // Uzbek Cyrillic қ is in neither Cyrillic code page.
-    EXPECT_EQ(encode_document("Тошкент қишлоғи", TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
-    EXPECT_EQ(encode_document("Тошкент қишлоғи", TextEncoding::Cp866), std::unexpected(refusal("IBM866")));
+    EXPECT_EQ(encode_document("Тошкент қишлоғи", TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
+    EXPECT_EQ(encode_document("Тошкент қишлоғи", TextEncoding::Cp866), unexpected(refusal("IBM866")));
 
     for (TextEncoding e : SINGLE_BYTE) {
         const std::string ascii = "int x = 0;\r\n\tx++;\x7F";
@@ -443,17 +444,17 @@ TEST(EncodeDocument, EveryPlaceInALongText)
         EXPECT_EQ(encoded(times(k, "é") + a, TextEncoding::Cp1252), std::string(k, '\xE9') + a);
 
         // One character the code page lacks refuses the whole text, wherever it is.
-        EXPECT_EQ(encode_document(a + "\u02BB" + a, TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
-        EXPECT_EQ(encode_document(a + "\u02BB", TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
-        EXPECT_EQ(encode_document(times(k, "ж") + "қж", TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
-        EXPECT_EQ(encode_document(a + "€" + a, TextEncoding::Cp866), std::unexpected(refusal("IBM866")));
-        EXPECT_EQ(encode_document(a + "😀", TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "\u02BB" + a, TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
+        EXPECT_EQ(encode_document(a + "\u02BB", TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
+        EXPECT_EQ(encode_document(times(k, "ж") + "қж", TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "€" + a, TextEncoding::Cp866), unexpected(refusal("IBM866")));
+        EXPECT_EQ(encode_document(a + "😀", TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
         // So does broken UTF-8: a continuation byte alone, a lead byte without
         // one, an overlong form of ASCII.
-        EXPECT_EQ(encode_document(a + "\x80" + a, TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
-        EXPECT_EQ(encode_document(a + "\xC1\xBF" + a, TextEncoding::Cp1252), std::unexpected(refusal("windows-1252")));
-        EXPECT_EQ(encode_document(a + "\xD0" + a, TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
-        EXPECT_EQ(encode_document(a + "\xD0", TextEncoding::Cp1251), std::unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "\x80" + a, TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "\xC1\xBF" + a, TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
+        EXPECT_EQ(encode_document(a + "\xD0" + a, TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
+        EXPECT_EQ(encode_document(a + "\xD0", TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
 
         const std::string a16 = times(k, bytes({0x61, 0x00}));
         EXPECT_EQ(encoded(a + "😀Ж", TextEncoding::Utf16Le), "\xFF\xFE" + a16 + bytes({0x3D, 0xD8, 0x00, 0xDE, 0x16, 0x04}));

@@ -4,7 +4,11 @@ user. Wine run as root may write any file, read-only ones included, so the
 tests of what a user may not do only mean something without root. Run by
 root, this makes a Wine prefix for the user nobody and runs the tests there;
 run by anyone else, the ordinary run has already covered them (skipped, 77).
-Fails if the tests were skipped there too."""
+Fails if the tests were skipped there too.
+
+The program is copied into a directory of the user's own first: the build
+folder may lie where the user cannot enter (a home directory made 0700,
+/root), and Wine would then fail to start it."""
 
 import argparse
 import os
@@ -28,7 +32,9 @@ def main():
     user = pwd.getpwnam("nobody")
     root = tempfile.mkdtemp(prefix="zep-wine-user-")
     os.mkdir(os.path.join(root, "prefix"))
-    for path in (root, os.path.join(root, "prefix")):
+    program = os.path.join(root, os.path.basename(args.program))
+    shutil.copy2(args.program, program)
+    for path in (root, os.path.join(root, "prefix"), program):
         os.chown(path, user.pw_uid, user.pw_gid)
     environment = {
         "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
@@ -49,7 +55,7 @@ def main():
         # our output open.
         as_user([wineserver, "-p"], check=True)
         as_user(["wineboot", "-i"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-        result = as_user([args.wine, os.path.abspath(args.program), f"--gtest_filter={args.filter}"],
+        result = as_user([args.wine, program, f"--gtest_filter={args.filter}"],
                          capture_output=True, text=True, timeout=300)
         print(result.stdout, end="")
         print(result.stderr, end="", file=sys.stderr)
