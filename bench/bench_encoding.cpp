@@ -45,19 +45,20 @@ std::string make_text(const std::vector<std::string>& words, std::size_t line_by
 // million lines of 100 bytes.
 const std::string& utf8_file()
 {
-    static const std::string file = make_text(
-        {"matn", "muharrir", "o\u02BBzbek", "fayl", "saqlash", "qator", "текст", "редактор", "line", "file",
-         "zep", "kodlash", "belgi", "ochish", "yozuv", "дерево"},
-        96, FILE_SIZE);
+    static const std::string file = make_text({"matn", "muharrir", "o\u02BBzbek", "fayl", "saqlash", "qator", "текст",
+                                               "редактор", "line", "file", "zep", "kodlash", "belgi", "ochish", "yozuv",
+                                               "дерево"},
+                                              96, FILE_SIZE);
     return file;
 }
 
 // Russian prose: almost every byte is above 0x7F, the hard case for a code page.
 const std::vector<std::string>& russian_words()
 {
-    static const std::vector<std::string> words = {
-        "вчера", "вечером", "мы", "долго", "гуляли", "по", "старому", "парку,", "листья", "уже",
-        "пожелтели", "и", "ветер", "медленно", "кружил", "их", "над", "дорожками.", "Бабушка", "рассказывала"};
+    static const std::vector<std::string> words = {"вчера",     "вечером", "мы",         "долго",    "гуляли",
+                                                   "по",        "старому", "парку,",     "листья",   "уже",
+                                                   "пожелтели", "и",       "ветер",      "медленно", "кружил",
+                                                   "их",        "над",     "дорожками.", "Бабушка",  "рассказывала"};
     return words;
 }
 

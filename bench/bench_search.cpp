@@ -18,9 +18,9 @@ namespace {
 std::vector<std::string> prose(std::size_t bytes, unsigned seed)
 {
     static const char* const WORDS[] = {
-        "the",   "of",    "and",    "to",     "in",     "is",    "that",   "for",    "with",   "this",
-        "kitob", "matn",  "satr",   "qator",  "shahar", "daryo", "o'quvchi", "yozuv", "tahrir", "editor",
-        "buffer", "line", "screen", "cursor", "window", "value", "ёзув",   "китоб",  "Toshkent", "search",
+        "the",    "of",   "and",    "to",     "in",     "is",    "that",     "for",   "with",     "this",
+        "kitob",  "matn", "satr",   "qator",  "shahar", "daryo", "o'quvchi", "yozuv", "tahrir",   "editor",
+        "buffer", "line", "screen", "cursor", "window", "value", "ёзув",     "китоб", "Toshkent", "search",
     };
     std::mt19937 rng(seed);
     std::vector<std::string> lines;

@@ -44,8 +44,7 @@ term::ConsoleRecord record_from(FuzzedDataProvider& provider)
     case 2:
         return term::ConsoleResizeRecord{provider.ConsumeIntegral<std::int16_t>(),
                                          provider.ConsumeIntegral<std::int16_t>()};
-    default:
-        return term::ConsoleFocusRecord{provider.ConsumeBool()};
+    default: return term::ConsoleFocusRecord{provider.ConsumeBool()};
     }
 }
 

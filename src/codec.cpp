@@ -16,10 +16,7 @@ constexpr std::string_view UTF16LE_MARK = "\xFF\xFE";
 constexpr std::string_view UTF16BE_MARK = "\xFE\xFF";
 constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD;
 
-const unsigned char* bytes_of(std::string_view text)
-{
-    return reinterpret_cast<const unsigned char*>(text.data());
-}
+const unsigned char* bytes_of(std::string_view text) { return reinterpret_cast<const unsigned char*>(text.data()); }
 
 // Most text is ASCII: eight bytes are tested at once.
 bool is_ascii_word(const unsigned char* p)
@@ -118,13 +115,13 @@ char32_t sequence_value(const unsigned char* p, std::size_t length)
 enum : std::uint64_t {
     REJECT = 0,
     ACCEPT = 6,
-    ONE_MORE = 12,     // last continuation byte
-    TWO_MORE = 18,     // two continuation bytes
-    AFTER_E0 = 24,     // A0-BF, then one more: no overlong three-byte forms
-    AFTER_ED = 30,     // 80-9F, then one more: no surrogates
-    THREE_MORE = 36,   // three continuation bytes
-    AFTER_F0 = 42,     // 90-BF, then two more: no overlong four-byte forms
-    AFTER_F4 = 48,     // 80-8F, then two more: nothing past U+10FFFF
+    ONE_MORE = 12,    // last continuation byte
+    TWO_MORE = 18,    // two continuation bytes
+    AFTER_E0 = 24,    // A0-BF, then one more: no overlong three-byte forms
+    AFTER_ED = 30,    // 80-9F, then one more: no surrogates
+    THREE_MORE = 36,  // three continuation bytes
+    AFTER_F0 = 42,    // 90-BF, then two more: no overlong four-byte forms
+    AFTER_F4 = 48,    // 80-8F, then two more: nothing past U+10FFFF
 };
 
 constexpr std::array<std::uint64_t, 256> make_utf8_automaton()
@@ -367,7 +364,7 @@ constexpr std::uint32_t MOVE_PAST_BLOCK = (BLOCK * UNIT_BYTES<U> + 1) << 16;
 // The room behind the output that such moves may cross, writing nothing that
 // is kept.
 template <Unit U>
-constexpr std::size_t BLOCK_SLACK = BLOCK * (BLOCK * UNIT_BYTES<U> + 1);
+constexpr std::size_t BLOCK_SLACK = (UNIT_BYTES<U> * BLOCK + 1) * BLOCK;
 
 // The index is the two bytes read as one 16-bit number, in the machine's
 // own byte order, so that one load gives it.
@@ -682,8 +679,8 @@ template <Unit U>
 std::string encode_utf16(std::string_view text)
 {
     constexpr bool big_endian = U == Unit::Utf16Be;
-    static const std::unique_ptr<const PairTable> pairs =
-        make_pair_table<U>([](char32_t c) -> std::optional<std::uint16_t> {
+    static const std::unique_ptr<const PairTable> pairs = make_pair_table<U>(
+        [](char32_t c) -> std::optional<std::uint16_t> {
             std::array<char, 2> unit;
             put_utf16(unit.data(), static_cast<char16_t>(c), big_endian);
             return pair_at(reinterpret_cast<const unsigned char*>(unit.data()));
@@ -695,9 +692,8 @@ std::string encode_utf16(std::string_view text)
     // blocks' slack.
     out.resize_and_overwrite(2 + 2 * n + BLOCK_SLACK<U>, [&](char* buffer, std::size_t) {
         char* o = put_utf16(buffer, 0xFEFF, big_endian);
-        encode_blocks<U>(p, n, *pairs, o, [&](std::size_t& i, char*& at) {
-            return encode_utf16_character(p, n, i, at, big_endian);
-        });
+        encode_blocks<U>(p, n, *pairs, o,
+                         [&](std::size_t& i, char*& at) { return encode_utf16_character(p, n, i, at, big_endian); });
         return static_cast<std::size_t>(o - buffer);
     });
     return out;
@@ -747,8 +743,7 @@ std::string decode_text(std::string_view bytes, TextEncoding encoding)
         return decode_utf16(bytes, true, OddByte::Ignored);
     case TextEncoding::Cp1251:
     case TextEncoding::Cp1252:
-    case TextEncoding::Cp866:
-        return decode_sniffing(bytes, &code_page(encoding));
+    case TextEncoding::Cp866: return decode_sniffing(bytes, &code_page(encoding));
     }
     std::unreachable();
 }
@@ -772,22 +767,18 @@ std::string decode_text_in_place(std::string bytes, TextEncoding encoding)
 std::optional<std::string> encode_text(std::string_view text, TextEncoding encoding)
 {
     switch (encoding) {
-    case TextEncoding::Utf8:
-        return std::string(text);
+    case TextEncoding::Utf8: return std::string(text);
     case TextEncoding::Utf8Bom: {
         std::string out;
         out.reserve(UTF8_MARK.size() + text.size());
         out.append(UTF8_MARK).append(text);
         return out;
     }
-    case TextEncoding::Utf16Le:
-        return encode_utf16<Unit::Utf16Le>(text);
-    case TextEncoding::Utf16Be:
-        return encode_utf16<Unit::Utf16Be>(text);
+    case TextEncoding::Utf16Le: return encode_utf16<Unit::Utf16Le>(text);
+    case TextEncoding::Utf16Be: return encode_utf16<Unit::Utf16Be>(text);
     case TextEncoding::Cp1251:
     case TextEncoding::Cp1252:
-    case TextEncoding::Cp866:
-        return encode_single_byte(text, code_page(encoding));
+    case TextEncoding::Cp866: return encode_single_byte(text, code_page(encoding));
     }
     std::unreachable();
 }

@@ -176,6 +176,6 @@ expected<std::string, std::string> encode_single_byte(std::string_view text, Sin
     std::optional<std::string> bytes = encode_text(text, to_text_encoding(encoding));
     if (!bytes)
         return unexpected("Matn " + std::string(single_byte_name(encoding)) +
-                               " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)");
+                          " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)");
     return std::move(*bytes);
 }

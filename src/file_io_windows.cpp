@@ -120,8 +120,8 @@ expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path
 {
     // Without backup semantics a directory does not open: it is an error,
     // as it should be.
-    Handle file(::CreateFileW(wide(path), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+    Handle file(
+        ::CreateFileW(wide(path), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.is_open()) return unexpected(IoError::last_windows_error());
     const std::size_t size_hint = ::GetFileType(file.get()) == FILE_TYPE_DISK ? size_of(file.get()) : 0;
     return read_to_end(file.get(), size_hint);

@@ -8,9 +8,9 @@
 IoError IoError::from_windows(unsigned long code)
 {
     wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length > 0 && text != nullptr) {
         // The system ends its texts with a line break and some span several

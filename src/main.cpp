@@ -50,8 +50,7 @@ std::optional<IoError> run(Editor& editor)
         // goes once it is more than five seconds old.
         const TimePoint now = Clock::now();
         StatusMessage& message = editor.status_message;
-        if (!editor.encoding_menu_open && !message.text.empty() &&
-            now - message.set_at > STATUS_MESSAGE_TIMEOUT) {
+        if (!editor.encoding_menu_open && !message.text.empty() && now - message.set_at > STATUS_MESSAGE_TIMEOUT) {
             message.text.clear();
             redraw = true;
         }

@@ -90,8 +90,7 @@ bool feed(Fd& fd, std::string_view input, Deadline deadline)
 
     if (broken) {
         const timespec no_wait{0, 0};
-        while (::sigtimedwait(&pipe_signal, nullptr, &no_wait) == SIGPIPE) {
-        }
+        while (::sigtimedwait(&pipe_signal, nullptr, &no_wait) == SIGPIPE) {}
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return ok;
@@ -190,8 +189,7 @@ bool run_helper(const std::vector<std::string>& argv, std::string_view input, st
     if (!status) {
         ::kill(-pid, SIGKILL);
         int ignored = 0;
-        while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {}
         return false;
     }
     return WIFEXITED(*status) && WEXITSTATUS(*status) == 0;

@@ -222,10 +222,7 @@ void pop_code_point(std::string& text)
 
 void show_find_prompt(Editor& editor) { set_message(editor, "Qidirish: " + editor.search_text); }
 
-void show_replace_find_prompt(Editor& editor)
-{
-    set_message(editor, "Qidirish (almashtirish): " + editor.search_text);
-}
+void show_replace_find_prompt(Editor& editor) { set_message(editor, "Qidirish (almashtirish): " + editor.search_text); }
 
 void show_not_found(Editor& editor) { set_message(editor, "\"" + editor.search_text + "\" topilmadi"); }
 

@@ -98,8 +98,8 @@ void backspace_at_cursor(Editor& editor)
     const Position at = editor.cursor;
     if (at.column > 0) {
         const Position from{at.row, at.column - 1};
-        record_edit(editor, {EditKind::DeleteBackward, from, at,
-                             utf8::encode(editor.buffer.char_at(at.row, at.column - 1))});
+        record_edit(editor,
+                    {EditKind::DeleteBackward, from, at, utf8::encode(editor.buffer.char_at(at.row, at.column - 1))});
     } else if (at.row > 0) {
         const Position from{at.row - 1, editor.buffer.line_len(at.row - 1)};
         record_edit(editor, {EditKind::DeleteBackward, from, at, "\n"});

@@ -9,10 +9,7 @@
 
 namespace {
 
-bool is_delete(const EditRecord& r)
-{
-    return r.kind == EditKind::DeleteBackward || r.kind == EditKind::DeleteForward;
-}
+bool is_delete(const EditRecord& r) { return r.kind == EditKind::DeleteBackward || r.kind == EditKind::DeleteForward; }
 
 // A deletion of one character (or line break) is as much a backward run as a
 // forward one: either direction may continue it.
@@ -100,9 +97,7 @@ Position revert_group(Buffer& buffer, const EditGroup& group)
             buffer.erase_range(r->from, r->to);
             cursor = r->from;
             break;
-        case EditKind::DeleteBackward:
-            cursor = buffer.insert_text(r->from, r->text);
-            break;
+        case EditKind::DeleteBackward: cursor = buffer.insert_text(r->from, r->text); break;
         case EditKind::DeleteForward: {
             buffer.insert_text(r->from, r->text);
             // Undoing the first forward step puts the cursor after the

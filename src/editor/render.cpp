@@ -160,10 +160,14 @@ void draw_scroll_bar(const Editor& editor, term::Output& out)
         }
         std::string_view glyph = "│";
         if (hover) {
-            if (size == 1) glyph = "▆";
-            else if (t == first) glyph = "▄";
-            else if (t == first + size - 1) glyph = "▀";
-            else glyph = "█";
+            if (size == 1)
+                glyph = "▆";
+            else if (t == first)
+                glyph = "▄";
+            else if (t == first + size - 1)
+                glyph = "▀";
+            else
+                glyph = "█";
         }
         set_colors(out, hover ? THUMB_HOVER_FOREGROUND : THUMB_FOREGROUND, term::Color::reset());
         out.print(glyph);
@@ -221,7 +225,8 @@ void draw_message_line(const Editor& editor, term::Output& out)
 
 void place_cursor(const Editor& editor, term::Output& out)
 {
-    const std::uint64_t column = editor.cursor.column > editor.left_column ? editor.cursor.column - editor.left_column : 0;
+    const std::uint64_t column = editor.cursor.column > editor.left_column ? editor.cursor.column - editor.left_column
+                                                                           : 0;
     const std::uint64_t row = editor.cursor.row > editor.top_line ? editor.cursor.row - editor.top_line : 0;
     out.move_to(coordinate(gutter_width(editor) + column), coordinate(row + 1));
 }

@@ -216,15 +216,14 @@ void previous_match(Editor& editor)
     if (editor.matches.empty()) return;
     // With no current match the cursor plays no part: the last match it is.
     const std::size_t index = editor.current_match && *editor.current_match > 0 ? *editor.current_match - 1
-                                                                                  : editor.matches.size() - 1;
+                                                                                : editor.matches.size() - 1;
     go_to_match(editor, index);
 }
 
 void show_replace_prompt(Editor& editor)
 {
     set_message(editor, "Almashtirish: " + editor.search_text + " -> " + editor.replace_text + "  (" +
-                            std::to_string(editor.matches.size()) +
-                            " ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor");
+                            std::to_string(editor.matches.size()) + " ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor");
 }
 
 void replace_one(Editor& editor)

@@ -24,10 +24,7 @@ void follow(std::uint64_t& first, std::uint64_t position, std::uint64_t size)
         first = position - size + 1;
 }
 
-std::uint16_t scrollbar_column(const Editor& editor)
-{
-    return editor.screen_width > 0 ? editor.screen_width - 1 : 0;
-}
+std::uint16_t scrollbar_column(const Editor& editor) { return editor.screen_width > 0 ? editor.screen_width - 1 : 0; }
 
 }  // namespace
 

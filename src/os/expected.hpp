@@ -16,6 +16,9 @@ using std::unexpected;
 
 #else
 
+// clang-format 14 cannot lay out requires-clauses yet.
+// clang-format off
+
 #include <exception>
 #include <memory>
 #include <optional>
@@ -172,5 +175,7 @@ public:
 private:
     std::optional<E> error_;
 };
+
+// clang-format on
 
 #endif

@@ -262,8 +262,10 @@ void ConsoleEventMapper::mouse(const ConsoleMouseRecord& record, std::vector<Eve
     buttons_ = now;
     if (!(record.event_flags & mouse_moved)) return;
     const auto held = std::find_if(BUTTONS.begin(), BUTTONS.end(), [&](const ButtonBit& b) { return now & b.bit; });
-    if (held != BUTTONS.end()) push(MouseEventKind::Drag, held->button);
-    else push(MouseEventKind::Moved);
+    if (held != BUTTONS.end())
+        push(MouseEventKind::Drag, held->button);
+    else
+        push(MouseEventKind::Moved);
 }
 
 }  // namespace term

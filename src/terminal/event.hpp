@@ -8,16 +8,19 @@
 
 namespace term {
 
+// Grouped by kind, a row each.
+// clang-format off
 enum class Key : std::uint8_t {
     Backspace, Enter, Left, Right, Up, Down, Home, End, PageUp, PageDown,
     Tab, BackTab, Delete, Insert, F, Char, Null, Esc,
     CapsLock, ScrollLock, NumLock, PrintScreen, Pause, Menu, KeypadBegin, Media, Modifier,
 };
+// clang-format on
 
 struct KeyCode {
     Key key = Key::Null;
-    char32_t ch = 0;       // for Key::Char
-    std::uint8_t f = 0;    // for Key::F: 1 to 35
+    char32_t ch = 0;     // for Key::Char
+    std::uint8_t f = 0;  // for Key::F: 1 to 35
 
     static KeyCode character(char32_t c) { return {Key::Char, c, 0}; }
     static KeyCode function(std::uint8_t n) { return {Key::F, 0, n}; }
@@ -45,9 +48,7 @@ struct KeyEvent {
 
 enum class MouseButton : std::uint8_t { Left, Right, Middle };
 
-enum class MouseEventKind : std::uint8_t {
-    Down, Up, Drag, Moved, ScrollDown, ScrollUp, ScrollLeft, ScrollRight,
-};
+enum class MouseEventKind : std::uint8_t { Down, Up, Drag, Moved, ScrollDown, ScrollUp, ScrollLeft, ScrollRight };
 
 struct MouseEvent {
     MouseEventKind kind = MouseEventKind::Moved;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 
 #include "unicode.hpp"
@@ -149,12 +149,12 @@ std::optional<KeyCode> key_from_code(unsigned code)
     default: break;
     }
     if (code >= 57344) {  // kitty's functional keys live in the private use area
-        static constexpr std::array<Key, 6> LOCKS = {Key::CapsLock, Key::ScrollLock, Key::NumLock,
-                                                     Key::PrintScreen, Key::Pause, Key::Menu};
+        static constexpr std::array<Key, 6> LOCKS = {Key::CapsLock,    Key::ScrollLock, Key::NumLock,
+                                                     Key::PrintScreen, Key::Pause,      Key::Menu};
         static constexpr std::array<char32_t, 8> KEYPAD_SIGNS = {'.', '/', '*', '-', '+', 0, '=', ','};
-        static constexpr std::array<Key, 11> KEYPAD_MOVES = {
-            Key::Left, Key::Right, Key::Up, Key::Down, Key::PageUp, Key::PageDown,
-            Key::Home, Key::End, Key::Insert, Key::Delete, Key::KeypadBegin};
+        static constexpr std::array<Key, 11> KEYPAD_MOVES = {Key::Left,   Key::Right,    Key::Up,         Key::Down,
+                                                             Key::PageUp, Key::PageDown, Key::Home,       Key::End,
+                                                             Key::Insert, Key::Delete,   Key::KeypadBegin};
         if (code >= 57358 && code <= 57363) return key(LOCKS[code - 57358]);
         if (code >= 57376 && code <= 57398) return KeyCode::function(static_cast<std::uint8_t>(code - 57376 + 13));
         if (code >= 57399 && code <= 57408) return KeyCode::character(U'0' + (code - 57399));
@@ -231,9 +231,9 @@ void push_mouse(std::vector<Event>& out, unsigned b, unsigned x, unsigned y, boo
     const unsigned low = b & 3;
     if (b & 64) {
         if (release) return;
-        static constexpr std::array<MouseEventKind, 4> WHEEL = {
-            MouseEventKind::ScrollUp, MouseEventKind::ScrollDown, MouseEventKind::ScrollLeft,
-            MouseEventKind::ScrollRight};
+        static constexpr std::array<MouseEventKind, 4> WHEEL = {MouseEventKind::ScrollUp, MouseEventKind::ScrollDown,
+                                                                MouseEventKind::ScrollLeft,
+                                                                MouseEventKind::ScrollRight};
         m.kind = WHEEL[low];
     } else {
         static constexpr std::array<MouseButton, 3> BUTTONS = {MouseButton::Left, MouseButton::Middle,
@@ -242,8 +242,10 @@ void push_mouse(std::vector<Event>& out, unsigned b, unsigned x, unsigned y, boo
         if (known) m.button = BUTTONS[low];
         if (b & 32) m.kind = known ? MouseEventKind::Drag : MouseEventKind::Moved;
         // The older encodings report every release as "no button".
-        else if (release || !known) m.kind = MouseEventKind::Up;
-        else m.kind = MouseEventKind::Down;
+        else if (release || !known)
+            m.kind = MouseEventKind::Up;
+        else
+            m.kind = MouseEventKind::Down;
     }
     out.emplace_back(m);
 }
@@ -289,9 +291,7 @@ void decode_csi_key(const Csi& csi, std::vector<Event>& out)
     const KeyModifiers modifiers = modifiers_from_param(csi.at(1));
     const KeyEventKind kind = kind_from_param(csi.at(1, 1));
     switch (csi.final) {
-    case 'Z':
-        push_key(out, key(Key::BackTab), modifiers | SHIFT, kind);
-        return;
+    case 'Z': push_key(out, key(Key::BackTab), modifiers | SHIFT, kind); return;
     case 'I':
         if (csi.params.size() == 1 && csi.at(0) == 0) out.emplace_back(FocusGained{});
         return;
@@ -532,7 +532,7 @@ std::string describe_code(const KeyCode& code)
 
 std::string describe_mouse(const MouseEvent& m)
 {
-    static constexpr std::array<const char*, 8> KINDS = {"Down",     "Up",       "Drag",       "Moved",
+    static constexpr std::array<const char*, 8> KINDS = {"Down",       "Up",       "Drag",       "Moved",
                                                          "ScrollDown", "ScrollUp", "ScrollLeft", "ScrollRight"};
     static constexpr std::array<const char*, 3> BUTTONS = {"Left", "Right", "Middle"};
     std::string s = "Mouse " + modifier_prefix(m.modifiers) + KINDS[static_cast<std::size_t>(m.kind)];
@@ -580,8 +580,10 @@ void InputDecoder::feed(std::string_view bytes, std::vector<Event>& out)
     const std::string_view rest = input.substr(at);
     // Nothing followed the ESC in this read, so no sequence is on its way:
     // the user pressed Esc.
-    if (rest.size() == 1 && rest[0] == ESC) push_key(out, key(Key::Esc));
-    else pending_.assign(rest);
+    if (rest.size() == 1 && rest[0] == ESC)
+        push_key(out, key(Key::Esc));
+    else
+        pending_.assign(rest);
 }
 
 std::string describe(const Event& event)

@@ -63,12 +63,8 @@ namespace {
 void append_color(std::string& out, Color c, bool foreground)
 {
     switch (c.kind) {
-    case Color::Kind::Reset:
-        out += foreground ? "\x1b[39m" : "\x1b[49m";
-        break;
-    case Color::Kind::White:
-        out += foreground ? "\x1b[38;5;15m" : "\x1b[48;5;15m";
-        break;
+    case Color::Kind::Reset: out += foreground ? "\x1b[39m" : "\x1b[49m"; break;
+    case Color::Kind::White: out += foreground ? "\x1b[38;5;15m" : "\x1b[48;5;15m"; break;
     case Color::Kind::Rgb: {
         char sequence[24];
         char* at = put_text(sequence, foreground ? "\x1b[38;2;" : "\x1b[48;2;");

@@ -3,8 +3,8 @@
 // The terminal owns one bound to its file descriptor; tests make one that
 // only collects the bytes.
 
-#include <cstdint>
 #include "os/expected.hpp"
+#include <cstdint>
 #include <string>
 #include <string_view>
 

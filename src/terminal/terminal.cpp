@@ -27,12 +27,12 @@ TerminalGuard::TerminalGuard(int fd) : output_(fd) {}
 // the user had it on every way out: quit, error, or a signal.
 TerminalGuard::~TerminalGuard()
 {
-    leave_editing_input(output_);        // keys as before; the console's own mouse selection works again
-    output_.reset_color();               // no colour leaks into the shell
-    output_.show_cursor();               // the cursor is visible at the prompt
-    output_.leave_alternate_screen();    // the user's screen and scrollback come back
-    (void)output_.flush();               // one write; a failure cannot be reported any more
-    (void)disable_raw_mode();            // always, whatever the write did: echo and line editing
+    leave_editing_input(output_);      // keys as before; the console's own mouse selection works again
+    output_.reset_color();             // no colour leaks into the shell
+    output_.show_cursor();             // the cursor is visible at the prompt
+    output_.leave_alternate_screen();  // the user's screen and scrollback come back
+    (void)output_.flush();             // one write; a failure cannot be reported any more
+    (void)disable_raw_mode();          // always, whatever the write did: echo and line editing
 }
 
 }  // namespace term

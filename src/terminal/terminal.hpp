@@ -2,9 +2,9 @@
 // The real terminal: raw mode, size, waiting for and reading events, and the
 // guard that puts the console back however the run ends.
 
+#include "os/expected.hpp"
 #include <chrono>
 #include <cstdint>
-#include "os/expected.hpp"
 #include <string_view>
 
 #include "io_error.hpp"

@@ -31,9 +31,9 @@ struct Backend {
     bool owns_fd = false;             // opened here (/dev/tty), closed on replacement
     std::optional<termios> original;  // the settings to restore, while raw mode is on
     InputDecoder decoder;
-    std::deque<Event> ready;          // decoded, not yet handed out
+    std::deque<Event> ready;  // decoded, not yet handed out
     bool resize_pending = false;
-    std::optional<IoError> failure;   // a fatal signal or a lost terminal; sticks
+    std::optional<IoError> failure;  // a fatal signal or a lost terminal; sticks
 };
 
 Backend state;
@@ -181,8 +181,10 @@ expected<bool, IoError> backend::wait_for_event(int timeout_ms)
             continue;
         }
         if (fds[1].revents) drain_signals();
-        if (fds[0].revents & POLLNVAL) state.failure = IoError::from_errno(EBADF);
-        else if (fds[0].revents) read_terminal();
+        if (fds[0].revents & POLLNVAL)
+            state.failure = IoError::from_errno(EBADF);
+        else if (fds[0].revents)
+            read_terminal();
     }
     return has_event();
 }

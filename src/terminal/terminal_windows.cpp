@@ -39,12 +39,12 @@ static_assert(console::vk_back == VK_BACK && console::vk_tab == VK_TAB && consol
 namespace {
 
 struct Backend {
-    HANDLE input = INVALID_HANDLE_VALUE;   // the console's input
-    HANDLE screen = INVALID_HANDLE_VALUE;  // the console's active screen, for its modes and size
+    HANDLE input = INVALID_HANDLE_VALUE;        // the console's input
+    HANDLE screen = INVALID_HANDLE_VALUE;       // the console's active screen, for its modes and size
     std::optional<DWORD> original_input_mode;   // while raw mode is on
     std::optional<DWORD> original_output_mode;  // while raw mode is on
     UINT original_output_code_page = 0;
-    std::optional<DWORD> mode_before_mouse;     // while mouse capture is on
+    std::optional<DWORD> mode_before_mouse;  // while mouse capture is on
     ConsoleEventMapper mapper;
     std::deque<Event> ready;
     std::optional<IoError> failure;  // a console control event or a lost console; sticks
@@ -137,8 +137,12 @@ std::optional<ConsoleRecord> mirror(const INPUT_RECORD& record)
     switch (record.EventType) {
     case KEY_EVENT: {
         const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-        return ConsoleKeyRecord{key.bKeyDown != 0, key.wRepeatCount, key.wVirtualKeyCode, key.wVirtualScanCode,
-                                static_cast<char16_t>(key.uChar.UnicodeChar), key.dwControlKeyState};
+        return ConsoleKeyRecord{key.bKeyDown != 0,
+                                key.wRepeatCount,
+                                key.wVirtualKeyCode,
+                                key.wVirtualScanCode,
+                                static_cast<char16_t>(key.uChar.UnicodeChar),
+                                key.dwControlKeyState};
     }
     case MOUSE_EVENT: {
         const MOUSE_EVENT_RECORD& mouse = record.Event.MouseEvent;
@@ -154,10 +158,8 @@ std::optional<ConsoleRecord> mirror(const INPUT_RECORD& record)
     case WINDOW_BUFFER_SIZE_EVENT:
         return ConsoleResizeRecord{record.Event.WindowBufferSizeEvent.dwSize.X,
                                    record.Event.WindowBufferSizeEvent.dwSize.Y};
-    case FOCUS_EVENT:
-        return ConsoleFocusRecord{record.Event.FocusEvent.bSetFocus != 0};
-    default:
-        return std::nullopt;
+    case FOCUS_EVENT: return ConsoleFocusRecord{record.Event.FocusEvent.bSetFocus != 0};
+    default: return std::nullopt;
     }
 }
 

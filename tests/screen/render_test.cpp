@@ -207,8 +207,10 @@ TEST(ControlCharacters, ShownAsOneVisibleColumnEach)
     EXPECT_EQ(visible_text("\u0080x\u009f\u00a0\u00e9"), "\uFFFDx\uFFFD\u00a0\u00e9");
 
     Editor editor = make_editor({"a\tb\x1b[31mc\x7f\u0085d", "\r\x01", "0123456789abcdef\x1b[41mX\u009b",
-                                  "0123456\x7f" "89abcdef", "012345\u008589abcdef"},
-                                 40, 8);
+                                 "0123456\x7f"
+                                 "89abcdef",
+                                 "012345\u008589abcdef"},
+                                40, 8);
     editor.buffer.path = "dir/evil\x1b]0;title\x07.txt";
     set_message(editor, "Topilmadi: \x1b[2J");
     auto screen = draw(editor);

@@ -50,8 +50,7 @@ struct Session {
     {
         for (char32_t c : text) ch(c);
     }
-    bool mouse(term::MouseEventKind kind, std::uint16_t x, std::uint16_t y,
-               std::chrono::milliseconds gap = 1000ms)
+    bool mouse(term::MouseEventKind kind, std::uint16_t x, std::uint16_t y, std::chrono::milliseconds gap = 1000ms)
     {
         return send(term::MouseEvent{kind, term::MouseButton::Left, x, y, term::NONE}, gap);
     }

@@ -32,7 +32,7 @@ TEST(Buffer, NewBufferAndNothingToDo)
     EXPECT_EQ(buffer.encoding, TextEncoding::Utf8);
 
     EXPECT_EQ(buffer.backspace(0, 0), (Position{0, 0}));
-    buffer.delete_char(0, 0);   // end of the last line
+    buffer.delete_char(0, 0);  // end of the last line
     buffer.delete_char(0, 9);
     buffer.insert_char(1, 0, U'x');  // row past the end
     buffer.split_line(1, 0);
@@ -227,8 +227,8 @@ TEST(Buffer, ModifiedStaysSetWhenTheTextComesBack)
 
 TEST(BufferFromText, CutsAsSplitLinesAndLinesReadBackExactly)
 {
-    for (const std::string text : {"", "abc", "\n", "a\nb\n", "a\r\nb\r\n", "a\r\r\nb", "a\rb", "x\r", "\r",
-                                   "\n\n\r\n", "é\r\n€\n😀"}) {
+    for (const std::string text :
+         {"", "abc", "\n", "a\nb\n", "a\r\nb\r\n", "a\r\r\nb", "a\rb", "x\r", "\r", "\n\n\r\n", "é\r\n€\n😀"}) {
         const Buffer buffer = Buffer::from_text(text);
         EXPECT_EQ(lines_of(buffer), split_lines(text)) << text;
         EXPECT_FALSE(buffer.modified);
@@ -278,7 +278,7 @@ TEST(BufferFromText, JoinsBetweenTextAndOwnedLines)
     buffer.insert_char(1, 2, U'1');  // "bb1" owns its text now
     buffer.delete_char(0, 2);        // text line + owned line
     EXPECT_EQ(lines_of(buffer), (Lines{"aabb1", "cc", "dd", "ee"}));
-    buffer.delete_char(1, 2);        // text line + text line
+    buffer.delete_char(1, 2);  // text line + text line
     EXPECT_EQ(lines_of(buffer), (Lines{"aabb1", "ccdd", "ee"}));
     EXPECT_EQ(buffer.backspace(2, 0), (Position{1, 4}));  // owned line + text line
     EXPECT_EQ(lines_of(buffer), (Lines{"aabb1", "ccddee"}));
@@ -358,11 +358,23 @@ TEST(BufferFromText, RandomEditsMatchABufferOfOwnedLines)
         const std::uint64_t column = next(12);
         const Position to{row + next(3), next(12)};
         switch (next(8)) {
-        case 0: spans.insert_char(row, column, U'ж'); owned.insert_char(row, column, U'ж'); break;
-        case 1: spans.delete_char(row, column); owned.delete_char(row, column); break;
-        case 2: spans.split_line(row, column); owned.split_line(row, column); break;
+        case 0:
+            spans.insert_char(row, column, U'ж');
+            owned.insert_char(row, column, U'ж');
+            break;
+        case 1:
+            spans.delete_char(row, column);
+            owned.delete_char(row, column);
+            break;
+        case 2:
+            spans.split_line(row, column);
+            owned.split_line(row, column);
+            break;
         case 3: ASSERT_EQ(spans.backspace(row, column), owned.backspace(row, column)); break;
-        case 4: spans.insert_line(row, "ins"); owned.insert_line(row, "ins"); break;
+        case 4:
+            spans.insert_line(row, "ins");
+            owned.insert_line(row, "ins");
+            break;
         case 5:
             ASSERT_EQ(spans.insert_text({row, column}, "p\nq€\n"), owned.insert_text({row, column}, "p\nq€\n"));
             break;

@@ -14,9 +14,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "clipboard/command_clipboard.hpp"
 #include "clipboard/helper.hpp"
 #include "clipboard/osc52.hpp"
-#include "clipboard/command_clipboard.hpp"
 #include "clipboard/system_clipboard.hpp"
 #include "editor/clipboard_ops.hpp"
 #include "editor/editing.hpp"
@@ -93,10 +93,7 @@ bool eventually_gone(pid_t pid)
 }
 
 // Every helper this process started has been waited for: none is left as a zombie.
-bool no_child_left()
-{
-    return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
-}
+bool no_child_left() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
 
 }  // namespace
 
@@ -191,7 +188,8 @@ TEST(ClipboardOps, PasteInsertsLinesDropsCrAndIsOneUndoStep)
     // Bytes that are not UTF-8 arrive as U+FFFD, never into the buffer as they are.
     editor.anchor.reset();
     editor.cursor = {0, 0};
-    ASSERT_TRUE(set_clipboard_text(*editor.clipboard, "\xFF" "a\xC3"));
+    ASSERT_TRUE(set_clipboard_text(*editor.clipboard, "\xFF"
+                                                      "a\xC3"));
     paste_clipboard(editor);
     EXPECT_EQ(lines_of(editor), std::vector<std::string>{"\uFFFDa\uFFFDboshxy\tzXoxir"});
 }
@@ -384,7 +382,8 @@ TEST(SystemClipboard, WithoutPathTheWorkingDirectoryIsNotSearched)
 {
     TempDir dir;
     const fs::path ran = dir / "ishladi";
-    for (const char* name : {"xclip", "xsel", "wl-copy", "wl-paste"}) make_program(dir / name, ": > '" + ran.string() + "'");
+    for (const char* name : {"xclip", "xsel", "wl-copy", "wl-paste"})
+        make_program(dir / name, ": > '" + ran.string() + "'");
 
     // The environment and the working directory as make_system_clipboard
     // finds them in a session without PATH; restored afterwards.
@@ -398,8 +397,10 @@ TEST(SystemClipboard, WithoutPathTheWorkingDirectoryIsNotSearched)
         }
         static void put(const char* name, const std::optional<std::string>& value)
         {
-            if (value) ::setenv(name, value->c_str(), 1);
-            else ::unsetenv(name);
+            if (value)
+                ::setenv(name, value->c_str(), 1);
+            else
+                ::unsetenv(name);
         }
         ~Saved()
         {

@@ -161,8 +161,8 @@ class ClipboardHolder {
 public:
     ClipboardHolder()
         : thread_([this] {
-              HWND window = ::CreateWindowExW(0, L"STATIC", L"zep test", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                              nullptr, nullptr);
+              HWND window = ::CreateWindowExW(0, L"STATIC", L"zep test", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                              nullptr);
               std::unique_lock lock(mutex_);
               opened_ = window != nullptr && ::OpenClipboard(window) != 0;
               ready_ = true;
@@ -350,8 +350,9 @@ TEST(WindowsClipboard, ContentThatIsNotTextIsNothingToPaste)
     dib.header.biCompression = BI_RGB;
     dib.pixel = 0x00FF8800;
 
-    for (const auto& [format, bytes, size] : {std::tuple<UINT, const void*, std::size_t>{private_format, payload, sizeof payload},
-                                              {CF_DIB, &dib, sizeof dib}}) {
+    for (const auto& [format, bytes, size] :
+         {std::tuple<UINT, const void*, std::size_t>{private_format, payload, sizeof payload},
+          {CF_DIB, &dib, sizeof dib}}) {
         ASSERT_TRUE(raw_put(format, bytes, size)) << format;
         ASSERT_FALSE(::IsClipboardFormatAvailable(CF_UNICODETEXT)) << format;
         EXPECT_EQ(get_clipboard_text(clipboard), std::nullopt) << format;

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "support/events.hpp"
 #include "terminal/console_input.hpp"
 #include "terminal/input_decoder.hpp"
-#include "support/events.hpp"
 
 using namespace term;
 using namespace term::console;
@@ -21,7 +21,7 @@ constexpr std::uint32_t CTRL_DOWN = left_ctrl_pressed;
 constexpr std::uint32_t ALT_DOWN = left_alt_pressed;
 constexpr std::uint32_t SHIFT_DOWN = shift_pressed;
 constexpr std::uint32_t ALTGR = right_alt_pressed | left_ctrl_pressed;  // how the console reports AltGr
-constexpr std::uint32_t ENHANCED = 0x0100;                            // the grey keys; ignored by the mapping
+constexpr std::uint32_t ENHANCED = 0x0100;                              // the grey keys; ignored by the mapping
 constexpr std::uint32_t NUMLOCK = 0x0020;
 constexpr std::uint32_t CAPSLOCK = 0x0080;
 constexpr std::uint16_t VK_PACKET_CODE = 0xE7;
@@ -149,8 +149,7 @@ TEST(ConsoleInput, FunctionLockSystemModifierAndMediaKeys)
               "Modifier Press, Modifier Press, Modifier Press, Modifier Press, Modifier Press");
 
     EXPECT_EQ(stroke(0xAF), "Media Press, Media Release");  // volume up
-    EXPECT_EQ(map({down(0xB3), down(vk_browser_back), down(vk_launch_app2)}),
-              "Media Press, Media Press, Media Press");
+    EXPECT_EQ(map({down(0xB3), down(vk_browser_back), down(vk_launch_app2)}), "Media Press, Media Press, Media Press");
     // Just past the media block, a key with no character means nothing.
     EXPECT_EQ(map({down(0xB8), down(0x92)}), "");
 }
@@ -197,8 +196,7 @@ TEST(ConsoleInput, TypedCharacters)
     EXPECT_EQ(map({down('A', 'a', CAPSLOCK | SHIFT_DOWN)}), "a Press");
     EXPECT_EQ(map({down(vk_space, ' ')}), "Space Press");
     // Other scripts: the key code is the Latin letter, the character wins.
-    EXPECT_EQ(map({down('Z', u'я'), down('Z', u'Я', SHIFT_DOWN), down('Q', u'ʻ')}),
-              "я Press, Shift+Я Press, ʻ Press");
+    EXPECT_EQ(map({down('Z', u'я'), down('Z', u'Я', SHIFT_DOWN), down('Q', u'ʻ')}), "я Press, Shift+Я Press, ʻ Press");
     // The keypad with Num Lock, and characters an input method injects.
     EXPECT_EQ(map({down(0x61, '1', NUMLOCK), down(0x6A, '*', NUMLOCK), down(0x6F, '/', NUMLOCK | ENHANCED)}),
               "1 Press, * Press, / Press");

@@ -18,9 +18,9 @@ using namespace std::chrono_literals;
 using term::Key;
 
 const Key KEYS[] = {
-    Key::Backspace, Key::Enter, Key::Left,   Key::Right, Key::Up,     Key::Down,   Key::Home,
-    Key::End,       Key::PageUp, Key::PageDown, Key::Tab, Key::BackTab, Key::Delete, Key::Insert,
-    Key::F,         Key::Char,  Key::Null,   Key::Esc,   Key::CapsLock, Key::Media,
+    Key::Backspace, Key::Enter,  Key::Left,     Key::Right, Key::Up,       Key::Down,   Key::Home,
+    Key::End,       Key::PageUp, Key::PageDown, Key::Tab,   Key::BackTab,  Key::Delete, Key::Insert,
+    Key::F,         Key::Char,   Key::Null,     Key::Esc,   Key::CapsLock, Key::Media,
 };
 
 // Letters that are bound with Ctrl come up often, so that the prompts, the
@@ -54,11 +54,15 @@ struct Runner {
         if (k == Key::Char) key.code.ch = CHARACTERS[below(static_cast<std::uint32_t>(CHARACTERS.size()))];
         if (k == Key::F) key.code.f = static_cast<std::uint8_t>(1 + below(12));
         const std::uint32_t m = below(10);
-        key.modifiers = m < 4 ? term::NONE : m < 7 ? term::CONTROL : m < 8 ? term::SHIFT : m < 9 ? term::CONTROL | term::SHIFT
-                                                                                                 : term::ALT;
+        key.modifiers = m < 4   ? term::NONE
+                        : m < 7 ? term::CONTROL
+                        : m < 8 ? term::SHIFT
+                        : m < 9 ? term::CONTROL | term::SHIFT
+                                : term::ALT;
         const std::uint32_t kind = below(20);
-        key.kind = kind == 0 ? term::KeyEventKind::Release : kind == 1 ? term::KeyEventKind::Repeat
-                                                                       : term::KeyEventKind::Press;
+        key.kind = kind == 0   ? term::KeyEventKind::Release
+                   : kind == 1 ? term::KeyEventKind::Repeat
+                               : term::KeyEventKind::Press;
         return key;
     }
 
@@ -111,12 +115,11 @@ std::string describe(const term::Event& event)
     if (const auto* key = std::get_if<term::KeyEvent>(&event)) {
         return "key " + std::to_string(static_cast<int>(key->code.key)) + " ch " +
                std::to_string(static_cast<std::uint32_t>(key->code.ch)) + " f " + std::to_string(key->code.f) +
-               " modifiers " + std::to_string(key->modifiers) + " kind " +
-               std::to_string(static_cast<int>(key->kind));
+               " modifiers " + std::to_string(key->modifiers) + " kind " + std::to_string(static_cast<int>(key->kind));
     }
     if (const auto* mouse = std::get_if<term::MouseEvent>(&event)) {
-        return "mouse " + std::to_string(static_cast<int>(mouse->kind)) + " at " + std::to_string(mouse->column) +
-               "," + std::to_string(mouse->row);
+        return "mouse " + std::to_string(static_cast<int>(mouse->kind)) + " at " + std::to_string(mouse->column) + "," +
+               std::to_string(mouse->row);
     }
     const auto& resize = std::get<term::ResizeEvent>(event);
     return "resize " + std::to_string(resize.columns) + "x" + std::to_string(resize.rows);
@@ -163,7 +166,8 @@ TEST(DispatchRandom, LongEventRunsKeepTheCursorAndAnchorInTheDocument)
             } else {
                 EXPECT_TRUE(redraw);
             }
-            ASSERT_NO_FATAL_FAILURE(check_state(run.ed)) << "seed " << seed << ", step " << step << ": " << describe(event) << ", mode "
+            ASSERT_NO_FATAL_FAILURE(check_state(run.ed))
+                << "seed " << seed << ", step " << step << ": " << describe(event) << ", mode "
                 << static_cast<int>(run.ed.mode);
             EXPECT_EQ(run.ed.now, run.now);
         }

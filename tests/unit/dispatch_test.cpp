@@ -246,8 +246,8 @@ TEST(Dispatch, PromptTakesEveryCharacterAsText)
     EXPECT_FALSE(s.ed.quit_requested);
     EXPECT_FALSE(s.ed.encoding_menu_open);
 
-    for (Key k : {Key::Left, Key::Right, Key::Up, Key::Down, Key::Home, Key::End, Key::Tab, Key::Delete,
-                  Key::PageDown, Key::Insert}) {
+    for (Key k : {Key::Left, Key::Right, Key::Up, Key::Down, Key::Home, Key::End, Key::Tab, Key::Delete, Key::PageDown,
+                  Key::Insert}) {
         EXPECT_TRUE(s.key(k));
     }
     s.key(KeyCode::function(1));
@@ -313,8 +313,7 @@ TEST(Dispatch, PromptsOpenEmptyAndReportNoMatch)
     s.type(U"a");
     s.key(Key::Enter);
     EXPECT_EQ(s.ed.mode, Mode::ReplaceWith);
-    EXPECT_EQ(s.ed.status_message.text,
-              "Almashtirish: a ->   (2 ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor");
+    EXPECT_EQ(s.ed.status_message.text, "Almashtirish: a ->   (2 ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor");
     s.ch(U'b', term::CONTROL);  // any Ctrl character but a is text here
     EXPECT_EQ(s.ed.replace_text, "b");
     s.ctrl(U'a');
@@ -464,11 +463,10 @@ TEST(Dispatch, EncodingMenuTakesEveryKey)
     s.ctrl(U'e');
     EXPECT_TRUE(s.ed.encoding_menu_open);
     const std::string menu = s.ed.status_message.text;
-    EXPECT_EQ(menu,
-              "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  [7]CP866   "
-              "Esc=bekor");
-    for (auto code : {KeyCode::character(U'8'), KeyCode::character(U'0'), KeyCode::character(U'a'),
-                      KeyCode{Key::Enter}, KeyCode::function(1)}) {
+    EXPECT_EQ(menu, "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  [7]CP866   "
+                    "Esc=bekor");
+    for (auto code : {KeyCode::character(U'8'), KeyCode::character(U'0'), KeyCode::character(U'a'), KeyCode{Key::Enter},
+                      KeyCode::function(1)}) {
         s.key(code);
         EXPECT_TRUE(s.ed.encoding_menu_open);
         EXPECT_EQ(s.ed.status_message.text, menu);

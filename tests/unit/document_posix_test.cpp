@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <poll.h>
 #include <iterator>
+#include <poll.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -312,8 +312,7 @@ TEST(Save, AFullFileSystemStopsTheSaveBeforeAnyOldByteIsLost)
         const int fd = ::open((mount_point / "to'ldiruvchi").c_str(), O_WRONLY | O_CREAT, 0644);
         ASSERT_GE(fd, 0);
         const std::string block(4096, 'x');
-        while (::write(fd, block.data(), block.size()) > 0) {
-        }
+        while (::write(fd, block.data(), block.size()) > 0) {}
         ::close(fd);
     }
 
@@ -457,7 +456,8 @@ TEST(EncodingMenu, ChoiceOnAnUnchangedFileReloadsIt)
     EXPECT_EQ(editor.status_message.text, "Qayta o'qildi: UTF-8 BOM");
     EXPECT_EQ(lines_of(editor), (std::vector<std::string>{"boshqa", ""}));
     ctrl(editor, U's');
-    EXPECT_EQ(read_bytes(path), "\xEF\xBB\xBF" "boshqa\n");
+    EXPECT_EQ(read_bytes(path), "\xEF\xBB\xBF"
+                                "boshqa\n");
 
     // A deleted file cannot be read again: the document stays as it was.
     fs::remove(path);
@@ -575,5 +575,7 @@ TEST(FileDisplayName, LastPlainComponentOrUntitled)
     // bytes of a byte-order mark at the start are only a name.
     EXPECT_EQ(name("papka/\xE2\x82.txt"), "\uFFFD.txt");
     EXPECT_EQ(name("\xF0\x9F\x98"), "\uFFFD");
-    EXPECT_EQ(name("\xFF\xFE" "ab"), "\uFFFD\uFFFDab");
+    EXPECT_EQ(name("\xFF\xFE"
+                   "ab"),
+              "\uFFFD\uFFFDab");
 }

@@ -86,8 +86,7 @@ TEST(DetectLineEnding, OnePairAnywhereInTheRawBytes)
     EXPECT_EQ(detect_line_ending("a\nb\nc\r\nd\ne\n"), LineEnding::CrLf);
     EXPECT_EQ(detect_line_ending("a\n\rb"), LineEnding::Lf);
     // UTF-16 CR LF is 0D 00 0A 00: no pair.
-    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x61, 0x00, 0x0D, 0x00, 0x0A, 0x00, 0x62, 0x00})),
-              LineEnding::Lf);
+    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x61, 0x00, 0x0D, 0x00, 0x0A, 0x00, 0x62, 0x00})), LineEnding::Lf);
     // U+0D0D followed by LF in UTF-16 LE holds the pair across two units.
     EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x0D, 0x0D, 0x0A, 0x00})), LineEnding::CrLf);
 }
@@ -101,20 +100,31 @@ TEST(DecodeText, Utf8MarksAndMalformedSequences)
         EXPECT_EQ(read_lines(bytes({0xEF, 0xBB, 0xBF, 0x61, 0x0D, 0x0A, 0x62}), e), (Lines{"a", "b"}));
         // Both marks go; a third one is text.
         EXPECT_EQ(decode_text(bytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 0x41}), e), "A");
-        EXPECT_EQ(decode_text("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF" "A", e), "\xEF\xBB\xBF" "A");
+        EXPECT_EQ(decode_text("\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF"
+                              "A",
+                              e),
+                  "\xEF\xBB\xBF"
+                  "A");
         EXPECT_EQ(decode_text("Привет, 😀", e), "Привет, 😀");
         EXPECT_EQ(decode_text(bytes({0xC3, 0x28}), e), "\uFFFD(");
         // One U+FFFD for each maximal subpart of a broken sequence.
         EXPECT_EQ(decode_text("a\xF0\x9F\x98", e), "a\uFFFD");
-        EXPECT_EQ(decode_text("\xF0\x9F\x98" "b", e), "\uFFFD" "b");
+        EXPECT_EQ(decode_text("\xF0\x9F\x98"
+                              "b",
+                              e),
+                  "\uFFFD"
+                  "b");
         EXPECT_EQ(decode_text("\xF0\x9F\xC3\xA9", e), "\uFFFDé");
-        EXPECT_EQ(decode_text("\xE0\x80\x80", e), "\uFFFD\uFFFD\uFFFD");      // overlong
-        EXPECT_EQ(decode_text("\xC0\xAF", e), "\uFFFD\uFFFD");                // overlong
-        EXPECT_EQ(decode_text("\xED\xA0\x80", e), "\uFFFD\uFFFD\uFFFD");      // surrogate
-        EXPECT_EQ(decode_text("\xED\x9F\xBF", e), "\uD7FF");                  // just below them
+        EXPECT_EQ(decode_text("\xE0\x80\x80", e), "\uFFFD\uFFFD\uFFFD");            // overlong
+        EXPECT_EQ(decode_text("\xC0\xAF", e), "\uFFFD\uFFFD");                      // overlong
+        EXPECT_EQ(decode_text("\xED\xA0\x80", e), "\uFFFD\uFFFD\uFFFD");            // surrogate
+        EXPECT_EQ(decode_text("\xED\x9F\xBF", e), "\uD7FF");                        // just below them
         EXPECT_EQ(decode_text("\xF4\x90\x80\x80", e), "\uFFFD\uFFFD\uFFFD\uFFFD");  // past U+10FFFF
         EXPECT_EQ(decode_text("\xF4\x8F\xBF\xBF", e), "\U0010FFFF");
-        EXPECT_EQ(decode_text("\x80\xBF" "x\xFF\xFE", e), "\uFFFD\uFFFDx\uFFFD\uFFFD");
+        EXPECT_EQ(decode_text("\x80\xBF"
+                              "x\xFF\xFE",
+                              e),
+                  "\uFFFD\uFFFDx\uFFFD\uFFFD");
         EXPECT_EQ(decode_text(std::string("a\0b", 3), e), std::string("a\0b", 3));
         // A UTF-16 mark switches the decoder over, whatever was asked.
         EXPECT_EQ(decode_text(bytes({0xFF, 0xFE, 0x41, 0x00}), e), "A");
@@ -155,8 +165,22 @@ TEST(DecodeText, Utf16OwnDecoder)
 TEST(DecodeText, InPlaceGivesTheSameText)
 {
     const std::vector<std::string> inputs = {
-        "", "plain", "Привет 😀", "\xEF\xBB\xBF", "\xEF\xBB\xBF" "a\r\nb", "\xEF\xBB\xBF\xEF\xBB\xBF" "A",
-        "\xEF\xBB\xBF\xFF\xFE" "A", "\xFF\xFE" "A", "\xFE\xFF", "\xC3\x28", "a\xF0\x9F\x98", "caf\xE9",
+        "",
+        "plain",
+        "Привет 😀",
+        "\xEF\xBB\xBF",
+        "\xEF\xBB\xBF"
+        "a\r\nb",
+        "\xEF\xBB\xBF\xEF\xBB\xBF"
+        "A",
+        "\xEF\xBB\xBF\xFF\xFE"
+        "A",
+        "\xFF\xFE"
+        "A",
+        "\xFE\xFF",
+        "\xC3\x28",
+        "a\xF0\x9F\x98",
+        "caf\xE9",
         bytes({0xFF, 0xFE, 0x3D, 0xD8, 0x00, 0xDE}),
     };
     for (const std::string& input : inputs)
@@ -277,7 +301,8 @@ TEST(EncodeSingleByte, EuroAndRefusalsNamingTheEncoding)
     }
     EXPECT_EQ(encoded("Привет", TextEncoding::Cp1251), "\xCF\xF0\xE8\xE2\xE5\xF2");
     EXPECT_EQ(encoded("Привет", TextEncoding::Cp866), "\x8F\xE0\xA8\xA2\xA5\xE2");
-    EXPECT_EQ(encoded("Grüße", TextEncoding::Cp1252), "Gr\xFC\xDF" "e");
+    EXPECT_EQ(encoded("Grüße", TextEncoding::Cp1252), "Gr\xFC\xDF"
+                                                      "e");
 }
 
 TEST(RoundTrip, DecodeJoinEncodeGivesTheFileBack)
@@ -324,7 +349,8 @@ TEST(RoundTrip, Utf16CrLfComesBackAsLf)
     ASSERT_EQ(detect_line_ending(file), LineEnding::Lf);
     const Buffer buffer(read_lines(file, TextEncoding::Utf16Le));
     EXPECT_EQ(join_lines(buffer, LineEnding::Lf), "a\nb\n");
-    EXPECT_EQ(encoded(join_lines(buffer, LineEnding::Lf), TextEncoding::Utf16Le), encoded("a\nb\n", TextEncoding::Utf16Le));
+    EXPECT_EQ(encoded(join_lines(buffer, LineEnding::Lf), TextEncoding::Utf16Le),
+              encoded("a\nb\n", TextEncoding::Utf16Le));
 }
 
 namespace {
@@ -395,8 +421,8 @@ TEST(DetectEncoding, RealisticText)
 
     // The detector answers ISO-8859-15 for this (€ and œ sit where
     // windows-1252 has ¤ and ½); the editor reads it as windows-1252.
-    const std::string latin9 = encoded(
-        "Le prix est de 20 ¤ pour ½uvre et c½ur, à la fête. Ça coûte 5 ¤ de plus.", TextEncoding::Cp1252);
+    const std::string latin9 = encoded("Le prix est de 20 ¤ pour ½uvre et c½ur, à la fête. Ça coûte 5 ¤ de plus.",
+                                       TextEncoding::Cp1252);
     EXPECT_EQ(detect_encoding(latin9), TextEncoding::Cp1252);
 
     // KOI8-R is outside the editor's encodings: UTF-8, every byte malformed.
@@ -457,7 +483,8 @@ TEST(EncodeDocument, EveryPlaceInALongText)
         EXPECT_EQ(encode_document(a + "\xD0", TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
 
         const std::string a16 = times(k, bytes({0x61, 0x00}));
-        EXPECT_EQ(encoded(a + "😀Ж", TextEncoding::Utf16Le), "\xFF\xFE" + a16 + bytes({0x3D, 0xD8, 0x00, 0xDE, 0x16, 0x04}));
+        EXPECT_EQ(encoded(a + "😀Ж", TextEncoding::Utf16Le),
+                  "\xFF\xFE" + a16 + bytes({0x3D, 0xD8, 0x00, 0xDE, 0x16, 0x04}));
         EXPECT_EQ(encoded(times(k, "Ж") + "€😀", TextEncoding::Utf16Be),
                   "\xFE\xFF" + times(k, "\x04\x16") + bytes({0x20, 0xAC, 0xD8, 0x3D, 0xDE, 0x00}));
         EXPECT_EQ(encoded(a + "\xC3(", TextEncoding::Utf16Le), "\xFF\xFE" + a16 + bytes({0xFD, 0xFF, 0x28, 0x00}));

@@ -66,8 +66,7 @@ std::string system_text(DWORD code)
     wchar_t text[1024];
     DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
                                     1024, nullptr);
-    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' '))
-        --length;
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) --length;
     char out[4096];
     const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out, sizeof out, nullptr,
                                             nullptr);
@@ -146,8 +145,8 @@ TEST(WindowsSave, UnchangedFilesAreRewrittenByteForByte)
     TempDir dir;
     const std::string mixed = "Salom, dunyo! O\u02BBzbekiston\tПривет 你好 €😀";
     const std::vector<std::pair<TextEncoding, std::string>> samples = {
-        {TextEncoding::Utf8, mixed},      {TextEncoding::Utf8Bom, mixed}, {TextEncoding::Utf16Le, mixed},
-        {TextEncoding::Utf16Be, mixed},   {TextEncoding::Cp1251, RUSSIAN}, {TextEncoding::Cp1252, FRENCH},
+        {TextEncoding::Utf8, mixed},    {TextEncoding::Utf8Bom, mixed},  {TextEncoding::Utf16Le, mixed},
+        {TextEncoding::Utf16Be, mixed}, {TextEncoding::Cp1251, RUSSIAN}, {TextEncoding::Cp1252, FRENCH},
         {TextEncoding::Cp866, RUSSIAN},
     };
     for (const auto& [encoding, text] : samples) {
@@ -258,8 +257,8 @@ TEST(WindowsSave, ADirectoryOrAReadOnlyFileIsRefusedAndLeftAsItWas)
     ASSERT_NE(facts_of(path).attributes & FILE_ATTRIBUTE_READONLY, 0u);
     // Wine keeps the flag as the file's Unix write bits, which do not stop
     // root: there the system itself lets anyone write the file.
-    HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
         ::CloseHandle(probe);
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -621,7 +620,10 @@ TEST(WideText, RoundTripsAndReplacementOfBrokenText)
     EXPECT_EQ(to_utf8(std::wstring(L"a\0b", 3)), std::string("a\0b", 3));
 
     // Invalid UTF-8 becomes U+FFFD and the rest survives.
-    EXPECT_EQ(to_wide("a\xFF" "b"), L"a\xFFFD" L"b");
+    EXPECT_EQ(to_wide("a\xFF"
+                      "b"),
+              L"a\xFFFD"
+              L"b");
     EXPECT_EQ(to_wide("\xC3"), L"\xFFFD");
     const std::wstring truncated = to_wide("x\xE2\x82 y");
     EXPECT_EQ(truncated.front(), L'x');

@@ -77,8 +77,8 @@ struct Model {
     void backspace_at_cursor()
     {
         if (cursor.column > 0)
-            record({Step::DeleteChar, buffer.char_at(cursor.row, cursor.column - 1),
-                    {cursor.row, cursor.column - 1}, {}});
+            record(
+                {Step::DeleteChar, buffer.char_at(cursor.row, cursor.column - 1), {cursor.row, cursor.column - 1}, {}});
         else if (cursor.row > 0)
             record({Step::MergeLines, 0, {cursor.row - 1, buffer.line_len(cursor.row - 1)}, {}});
         else
@@ -210,14 +210,26 @@ struct Model {
         for (auto r = group.rbegin(); r != group.rend(); ++r) {
             const Position p = r->at;
             switch (r->kind) {
-            case Step::InsertChar: buffer.delete_char(p.row, p.column); cursor = p; break;
+            case Step::InsertChar:
+                buffer.delete_char(p.row, p.column);
+                cursor = p;
+                break;
             case Step::DeleteChar:
                 buffer.insert_char(p.row, p.column, r->character);
                 cursor = {p.row, p.column + 1};
                 break;
-            case Step::SplitLine: buffer.backspace(p.row + 1, 0); cursor = p; break;
-            case Step::MergeLines: buffer.split_line(p.row, p.column); cursor = {p.row + 1, 0}; break;
-            case Step::DuplicateLine: remove_line(p.row + 1); cursor = p; break;
+            case Step::SplitLine:
+                buffer.backspace(p.row + 1, 0);
+                cursor = p;
+                break;
+            case Step::MergeLines:
+                buffer.split_line(p.row, p.column);
+                cursor = {p.row + 1, 0};
+                break;
+            case Step::DuplicateLine:
+                remove_line(p.row + 1);
+                cursor = p;
+                break;
             }
         }
     }
@@ -234,9 +246,18 @@ struct Model {
                 buffer.insert_char(p.row, p.column, r.character);
                 cursor = {p.row, p.column + 1};
                 break;
-            case Step::DeleteChar: buffer.delete_char(p.row, p.column); cursor = p; break;
-            case Step::SplitLine: buffer.split_line(p.row, p.column); cursor = {p.row + 1, 0}; break;
-            case Step::MergeLines: buffer.backspace(p.row + 1, 0); cursor = p; break;
+            case Step::DeleteChar:
+                buffer.delete_char(p.row, p.column);
+                cursor = p;
+                break;
+            case Step::SplitLine:
+                buffer.split_line(p.row, p.column);
+                cursor = {p.row + 1, 0};
+                break;
+            case Step::MergeLines:
+                buffer.backspace(p.row + 1, 0);
+                cursor = p;
+                break;
             case Step::DuplicateLine:
                 buffer.insert_line(p.row + 1, r.line);
                 cursor = {p.row + 1, p.column};
@@ -263,8 +284,8 @@ void expect_same(const Editor& ed, const Model& model, const std::string& contex
 }
 
 // Characters of one to four bytes, word characters, separators and the underscore.
-const std::vector<char32_t> ALPHABET = {U'a', U'b', U'x', U'7', U' ', U' ', U'_', U'.', U'(', U'\t',
-                                        U'é', U'ж', U'€', U'日', U'😀', U'٣'};
+const std::vector<char32_t> ALPHABET = {U'a', U'b',  U'x', U'7', U' ', U' ',  U'_', U'.',
+                                        U'(', U'\t', U'é', U'ж', U'€', U'日', U'😀', U'٣'};
 
 struct Fuzz {
     std::mt19937_64 rng;
@@ -453,7 +474,8 @@ TEST(HistoryRandom, CompactRecordsUndoAndRedoLikeSingleSteps)
         // the lists, so going all the way back must reach the start.
         for (int n = 0; n < 600; ++n) {
             const std::string what = fuzz.act();
-            expect_same(fuzz.ed, fuzz.model, "seed " + std::to_string(seed) + " action " + std::to_string(n) + " " + what);
+            expect_same(fuzz.ed, fuzz.model,
+                        "seed " + std::to_string(seed) + " action " + std::to_string(n) + " " + what);
             if (HasFatalFailure()) return;
         }
         const std::vector<std::string> final_text = lines_of(fuzz.ed.buffer);

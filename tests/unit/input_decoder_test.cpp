@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "terminal/input_decoder.hpp"
 #include "support/events.hpp"
+#include "terminal/input_decoder.hpp"
 
 using namespace std::string_literals;
 using namespace term;
@@ -43,7 +43,8 @@ TEST(InputDecoder, TextAndControlBytes)
     EXPECT_EQ(decode("ab 1"), "a Press, b Press, Space Press, 1 Press");
     // Capitals come with Shift, in any script.
     EXPECT_EQ(decode("A\xd0\xaf"), "Shift+A Press, Shift+Я Press");
-    EXPECT_EQ(decode("\xd1\x8f\xe2\x82\xac\xf0\x9f\x98\x80o\xe2\x80\x98"), "я Press, € Press, 😀 Press, o Press, ‘ Press");
+    EXPECT_EQ(decode("\xd1\x8f\xe2\x82\xac\xf0\x9f\x98\x80o\xe2\x80\x98"),
+              "я Press, € Press, 😀 Press, o Press, ‘ Press");
 
     EXPECT_EQ(decode("\x7f"), "Backspace Press");
     EXPECT_EQ(decode("\x08"), "Ctrl+h Press");
@@ -120,13 +121,15 @@ TEST(InputDecoder, SgrMouseReports)
 {
     EXPECT_EQ(decode("\x1b[<0;5;8M"), "Mouse Down Left 4,7");
     EXPECT_EQ(decode("\x1b[<0;5;8m"), "Mouse Up Left 4,7");
-    EXPECT_EQ(decode("\x1b[<1;1;1M\x1b[<2;1;1M\x1b[<2;1;1m"), "Mouse Down Middle 0,0, Mouse Down Right 0,0, Mouse Up Right 0,0");
+    EXPECT_EQ(decode("\x1b[<1;1;1M\x1b[<2;1;1M\x1b[<2;1;1m"),
+              "Mouse Down Middle 0,0, Mouse Down Right 0,0, Mouse Up Right 0,0");
     EXPECT_EQ(decode("\x1b[<32;10;3M\x1b[<34;10;3M"), "Mouse Drag Left 9,2, Mouse Drag Right 9,2");
     EXPECT_EQ(decode("\x1b[<35;80;24M"), "Mouse Moved 79,23");
     EXPECT_EQ(decode("\x1b[<64;3;4M\x1b[<65;3;4M\x1b[<66;3;4M\x1b[<67;3;4M"),
               "Mouse ScrollUp 2,3, Mouse ScrollDown 2,3, Mouse ScrollLeft 2,3, Mouse ScrollRight 2,3");
-    EXPECT_EQ(decode("\x1b[<4;2;2M\x1b[<8;2;2M\x1b[<16;2;2M\x1b[<81;2;2M"),
-              "Mouse Shift+Down Left 1,1, Mouse Alt+Down Left 1,1, Mouse Ctrl+Down Left 1,1, Mouse Ctrl+ScrollDown 1,1");
+    EXPECT_EQ(
+        decode("\x1b[<4;2;2M\x1b[<8;2;2M\x1b[<16;2;2M\x1b[<81;2;2M"),
+        "Mouse Shift+Down Left 1,1, Mouse Alt+Down Left 1,1, Mouse Ctrl+Down Left 1,1, Mouse Ctrl+ScrollDown 1,1");
     EXPECT_EQ(decode("\x1b[<0;1000;500M"), "Mouse Down Left 999,499");
 
     InputDecoder decoder;
@@ -193,9 +196,9 @@ TEST(InputDecoder, KittyKeyboardProtocol)
 TEST(InputDecoder, SequencesSplitAtEveryBytePosition)
 {
     const std::vector<std::string> inputs = {
-        "\x1b[1;5C", "\x1b[3~", "\x1b[27;5;104~", "\x1b[97;5:3u", "\x1b[<35;120;45M", "\x1b[<0;5;8m",
-        "\x1bOP", "\x1b[I", "\x1b[M !!", "\x1b[[B", "\x1b\x1b[A", "\x1bx", "\x1b\xd1\x8f", "\xf0\x9f\x98\x80",
-        "\xe2\x82\xac", "q\x1b[1;2Dz",
+        "\x1b[1;5C",    "\x1b[3~",          "\x1b[27;5;104~", "\x1b[97;5:3u", "\x1b[<35;120;45M", "\x1b[<0;5;8m",
+        "\x1bOP",       "\x1b[I",           "\x1b[M !!",      "\x1b[[B",      "\x1b\x1b[A",       "\x1bx",
+        "\x1b\xd1\x8f", "\xf0\x9f\x98\x80", "\xe2\x82\xac",   "q\x1b[1;2Dz",
     };
     for (const std::string& input : inputs) {
         const std::string whole = decode(input);
@@ -249,14 +252,22 @@ TEST(InputDecoder, GarbageIsDroppedAndTextAfterItSurvives)
     EXPECT_EQ(decode("\x1b[[zq"), "z Press, q Press");
     EXPECT_EQ(decode("\x1b[M\x01!!"), "Ctrl+a Press, ! Press, ! Press");
     // Malformed UTF-8: stray continuation, cut-off lead, overlong, surrogate, C1 control.
-    EXPECT_EQ(decode("\x80" "a\xc3" "b\xc0\xaf" "c\xed\xa0\x80" "d\xc2\x85" "e\xff"),
+    EXPECT_EQ(decode("\x80"
+                     "a\xc3"
+                     "b\xc0\xaf"
+                     "c\xed\xa0\x80"
+                     "d\xc2\x85"
+                     "e\xff"),
               "a Press, b Press, c Press, d Press, e Press");
-    EXPECT_EQ(decode("\x1b\xff" "a"), "Esc Press, a Press");
+    EXPECT_EQ(decode("\x1b\xff"
+                     "a"),
+              "Esc Press, a Press");
     // Mouse reports with the wrong shape or extra buttons.
     EXPECT_EQ(decode("\x1b[<0;5M\x1b[<0;1;2;3M\x1b[<128;1;1M\x1b[<64;1;1mz"), "z Press");
     // Bracketed paste is not asked for; should a terminal send its markers, the text still comes through.
     EXPECT_EQ(decode("\x1b[200~hi\x1b[201~"), "h Press, i Press");
-    EXPECT_EQ(decode("\x1bO" + std::string(200, '5') + "Pq\x1b\x1b[" + std::string(100, '1') + "Cw"), "q Press, w Press");
+    EXPECT_EQ(decode("\x1bO" + std::string(200, '5') + "Pq\x1b\x1b[" + std::string(100, '1') + "Cw"),
+              "q Press, w Press");
     // Numbers far too large neither overflow nor crash.
     EXPECT_EQ(decode("\x1b[<0;99999999999999999999;3M"), "Mouse Down Left 65535,2");
     EXPECT_EQ(decode("\x1b[1;5:99999999999999999Cx"), "Ctrl+Right Press, x Press");

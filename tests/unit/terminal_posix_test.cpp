@@ -42,7 +42,10 @@ struct Pty {
         if (slave >= 0) ::close(slave);
     }
 
-    void type(std::string_view bytes) const { ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
+    void type(std::string_view bytes) const
+    {
+        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
 
     // Everything the program wrote to the terminal so far.
     std::string screen_bytes() const
@@ -171,9 +174,9 @@ TEST(Terminal, SizeAndResize)
 
 TEST(Terminal, FatalSignalsBecomeAnErrorNamingThem)
 {
-    for (const auto& [signal_number, message] : {std::pair{SIGTERM, "SIGTERM signali olindi"},
-                                                 std::pair{SIGHUP, "SIGHUP signali olindi"},
-                                                 std::pair{SIGQUIT, "SIGQUIT signali olindi"}}) {
+    for (const auto& [signal_number, message] :
+         {std::pair{SIGTERM, "SIGTERM signali olindi"}, std::pair{SIGHUP, "SIGHUP signali olindi"},
+          std::pair{SIGQUIT, "SIGQUIT signali olindi"}}) {
         Pty pty;
         ASSERT_TRUE(term::enable_raw_mode().has_value());
         pty.type("x");
@@ -222,11 +225,11 @@ TEST(Terminal, GuardRestoresTheConsole)
     }
     EXPECT_EQ(pty.screen_bytes(),
               "frame"
-              "\x1b[<u"                                                 // keyboard enhancement popped
+              "\x1b[<u"                                                  // keyboard enhancement popped
               "\x1b[?1006l\x1b[?1015l\x1b[?1003l\x1b[?1002l\x1b[?1000l"  // mouse capture off
-              "\x1b[0m"                                                 // colours reset
-              "\x1b[?25h"                                               // cursor shown
-              "\x1b[?1049l");                                           // normal screen
+              "\x1b[0m"                                                  // colours reset
+              "\x1b[?25h"                                                // cursor shown
+              "\x1b[?1049l");                                            // normal screen
     EXPECT_TRUE(same_settings(attributes(pty.slave), before));
 
     // A guard whose output fails still gives the console its settings back,
@@ -235,7 +238,9 @@ TEST(Terminal, GuardRestoresTheConsole)
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     ::close(ends[0]);
-    { term::TerminalGuard guard(ends[1]); }
+    {
+        term::TerminalGuard guard(ends[1]);
+    }
     ::close(ends[1]);
     EXPECT_TRUE(same_settings(attributes(pty.slave), before));
 }

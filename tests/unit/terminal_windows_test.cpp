@@ -26,8 +26,8 @@ struct Console {
 
 HANDLE open_device(const wchar_t* name)
 {
-    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         0, nullptr);
 }
 
 Console console()
@@ -42,9 +42,9 @@ bool have_console()
     return ::GetConsoleMode(console().input, &mode) && ::GetConsoleMode(console().screen, &mode);
 }
 
-#define REQUIRE_CONSOLE()                                                                  \
-    do {                                                                                   \
-        if (!have_console()) GTEST_SKIP() << "no console attached to this process";       \
+#define REQUIRE_CONSOLE()                                                                                              \
+    do {                                                                                                               \
+        if (!have_console()) GTEST_SKIP() << "no console attached to this process";                                    \
     } while (false)
 
 DWORD input_mode()

@@ -19,10 +19,9 @@ TEST(Unicode, AsciiClasses)
 
 TEST(Unicode, WhiteSpaceIsExactlyTheProperty)
 {
-    const std::set<char32_t> white = {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0x85, 0xA0, 0x1680,
-                                      0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006,
-                                      0x2007, 0x2008, 0x2009, 0x200A, 0x2028, 0x2029, 0x202F,
-                                      0x205F, 0x3000};
+    const std::set<char32_t> white = {0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,   0xA0,   0x1680,
+                                      0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2008,
+                                      0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
     for (char32_t c = 0; c <= 0x10FFFF; ++c) {
         ASSERT_EQ(is_white_space(c), white.contains(c)) << std::hex << static_cast<unsigned>(c);
         if (white.contains(c)) {
@@ -49,8 +48,8 @@ TEST(Unicode, WordCharactersBeyondAscii)
 
     // Not words: punctuation, symbols, marks that are not Alphabetic, the
     // zero-width space, private use, unassigned and out-of-range values.
-    for (char32_t c : {U'«', U'—', U'€', U'©', U'。', U'、', char32_t{0x0301}, char32_t{0x200B},
-                       char32_t{0xE000}, char32_t{0x0378}, char32_t{0x110000}}) {
+    for (char32_t c : {U'«', U'—', U'€', U'©', U'。', U'、', char32_t{0x0301}, char32_t{0x200B}, char32_t{0xE000},
+                       char32_t{0x0378}, char32_t{0x110000}}) {
         EXPECT_FALSE(is_word_char(c)) << std::hex << static_cast<unsigned>(c);
         EXPECT_FALSE(is_ident_char(c));
         EXPECT_TRUE(is_punct_char(c)) << std::hex << static_cast<unsigned>(c);

@@ -122,8 +122,8 @@ TEST(Utf8, IsValidRejectsEveryMalformedForm)
                 for (unsigned char d : values) {
                     text = {static_cast<char>(a), static_cast<char>(b), static_cast<char>(c), static_cast<char>(d)};
                     const bool is_valid = utf8::is_valid(text);
-                    ASSERT_EQ(is_valid, valid_utf8_prefix(text) == text.size()) << std::hex << +a << ' ' << +b << ' '
-                                                                                 << +c << ' ' << +d;
+                    ASSERT_EQ(is_valid, valid_utf8_prefix(text) == text.size())
+                        << std::hex << +a << ' ' << +b << ' ' << +c << ' ' << +d;
                     valid += is_valid;
                 }
     EXPECT_GT(valid, 0u);
