@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "codec.hpp"
-#include "utf8.hpp"
+#include "encoding/codec.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

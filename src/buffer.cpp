@@ -3,8 +3,8 @@
 #include <memory>
 #include <tuple>
 
-#include "codec.hpp"
-#include "utf8.hpp"
+#include "encoding/codec.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "position.hpp"
-#include "text_encoding.hpp"
+#include "text/position.hpp"
+#include "encoding/text_encoding.hpp"
 
 class Buffer {
 public:

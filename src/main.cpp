@@ -5,7 +5,7 @@
 #include <string>
 
 #include "clipboard/system_clipboard.hpp"
-#include "command_line.hpp"
+#include "os/command_line.hpp"
 #include "editor/dispatch.hpp"
 #include "editor/document.hpp"
 #include "editor/editor.hpp"

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "editor/layout.hpp"
-#include "unicode.hpp"
-#include "utf8.hpp"
+#include "text/char_class.hpp"
+#include "text/utf8.hpp"
 
 Position clamp_to_document(const Buffer& buffer, Position p)
 {

@@ -9,7 +9,7 @@
 #include "editor/search.hpp"
 #include "editor/view.hpp"
 #include "terminal/terminal.hpp"
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

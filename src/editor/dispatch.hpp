@@ -4,7 +4,7 @@
 #include "os/expected.hpp"
 
 #include "editor/editor.hpp"
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 #include "terminal/event.hpp"
 
 // All behaviour: true when the screen may have changed.

@@ -1,7 +1,7 @@
 #include "editor/document.hpp"
 
-#include "encoding.hpp"
-#include "file_io.hpp"
+#include "encoding/encoding.hpp"
+#include "os/file_io.hpp"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include "buffer.hpp"
 #include "editor/editor.hpp"
-#include "file_io.hpp"
-#include "io_error.hpp"
+#include "os/file_io.hpp"
+#include "os/io_error.hpp"
 
 expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path);
 void save_document(Editor& editor);

@@ -6,8 +6,8 @@
 
 #include "editor/cursor.hpp"
 #include "editor/history.hpp"
-#include "unicode.hpp"
-#include "utf8.hpp"
+#include "text/char_class.hpp"
+#include "text/utf8.hpp"
 
 // Every change below is recorded before the cursor moves on, and a change of
 // many characters is made as one bulk splice with one record for the whole

@@ -12,7 +12,7 @@
 #include "buffer.hpp"
 #include "clipboard/clipboard.hpp"
 #include "editor/history.hpp"
-#include "position.hpp"
+#include "text/position.hpp"
 #include "terminal/terminal.hpp"
 
 using Clock = std::chrono::steady_clock;

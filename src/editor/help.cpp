@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "unicode.hpp"
-#include "utf8.hpp"
+#include "text/char_class.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "editor/editor.hpp"
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 #include "terminal/output.hpp"
 
 expected<void, IoError> draw_help(const Editor& editor, term::Output& out);

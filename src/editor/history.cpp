@@ -5,7 +5,7 @@
 
 #include "buffer.hpp"
 #include "editor/editor.hpp"
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

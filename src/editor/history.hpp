@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "position.hpp"
+#include "text/position.hpp"
 
 class Buffer;
 

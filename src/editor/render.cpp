@@ -9,8 +9,8 @@
 #include "editor/document.hpp"
 #include "editor/help.hpp"
 #include "editor/layout.hpp"
-#include "encoding.hpp"
-#include "utf8.hpp"
+#include "encoding/encoding.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

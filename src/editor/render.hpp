@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "editor/editor.hpp"
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 #include "terminal/output.hpp"
 
 expected<void, IoError> render(Editor& editor, term::Output& out);

@@ -14,7 +14,7 @@
 #include "editor/cursor.hpp"
 #include "editor/editing.hpp"
 #include "editor/view.hpp"
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 // Lines are valid UTF-8 and so is the search text, whose first byte is never
 // a continuation byte: a byte-wise hit always starts on a character boundary

@@ -5,7 +5,7 @@
 #include "os/expected.hpp"
 #include <optional>
 
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 #include "terminal/event.hpp"
 
 namespace term::backend {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "unicode.hpp"
+#include "text/char_class.hpp"
 
 namespace term {
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "unicode.hpp"
-#include "utf8.hpp"
+#include "text/char_class.hpp"
+#include "text/utf8.hpp"
 
 namespace term {
 

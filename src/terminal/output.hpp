@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 
 namespace term {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 #include "terminal/event.hpp"
 #include "terminal/output.hpp"
 

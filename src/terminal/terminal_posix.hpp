@@ -5,7 +5,7 @@
 
 #include "os/expected.hpp"
 
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 
 namespace term {
 

@@ -18,7 +18,7 @@
 #include "terminal/console_input.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/write.hpp"
-#include "wide_text.hpp"
+#include "os/wide_text.hpp"
 
 namespace term {
 

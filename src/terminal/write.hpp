@@ -4,7 +4,7 @@
 #include "os/expected.hpp"
 #include <string_view>
 
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 
 namespace term {
 

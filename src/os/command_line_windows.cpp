@@ -1,8 +1,8 @@
 #include <shellapi.h>
 #include <windows.h>
 
-#include "command_line.hpp"
-#include "wide_text.hpp"
+#include "os/command_line.hpp"
+#include "os/wide_text.hpp"
 
 // The path comes from the wide command line, split by the system's own
 // rules; as UTF-8 text it then reaches the file functions as UTF-16 again.

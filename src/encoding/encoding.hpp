@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "buffer.hpp"
-#include "codec.hpp"
-#include "text_encoding.hpp"
+#include "encoding/codec.hpp"
+#include "encoding/text_encoding.hpp"
 
 // "UTF-8", "UTF-8 BOM", "UTF-16 LE", "UTF-16 BE", "CP1251", "CP1252", "CP866".
 std::string_view encoding_label(TextEncoding encoding);

@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "encoding.hpp"
-#include "file_io.hpp"
-#include "utf8.hpp"
+#include "encoding/encoding.hpp"
+#include "os/file_io.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

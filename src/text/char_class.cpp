@@ -1,4 +1,4 @@
-#include "unicode.hpp"
+#include "text/char_class.hpp"
 
 #include <algorithm>
 #include <span>

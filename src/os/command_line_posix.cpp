@@ -1,4 +1,4 @@
-#include "command_line.hpp"
+#include "os/command_line.hpp"
 
 // A path is bytes here, and argv holds them unchanged.
 std::optional<std::filesystem::path> document_path_argument(int argc, char** argv)

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "io_error.hpp"
+#include "os/io_error.hpp"
 
 // Whether the path's metadata can be had, following symbolic links. Anything
 // that keeps us from seeing it (no entry, no permission on a directory on

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "file_io.hpp"
-#include "wide_text.hpp"
+#include "os/file_io.hpp"
+#include "os/wide_text.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "text_encoding.hpp"
+#include "encoding/text_encoding.hpp"
 
 // Never fails: each malformed sequence becomes U+FFFD.
 std::string decode_text(std::string_view bytes, TextEncoding encoding);

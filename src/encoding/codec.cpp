@@ -1,4 +1,4 @@
-#include "codec.hpp"
+#include "encoding/codec.hpp"
 
 #include <array>
 #include <bit>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <utility>
 
-#include "single_byte_tables.hpp"
+#include "encoding/single_byte_tables.hpp"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "io_error.hpp"
-#include "wide_text.hpp"
+#include "os/io_error.hpp"
+#include "os/wide_text.hpp"
 
 IoError IoError::from_windows(unsigned long code)
 {

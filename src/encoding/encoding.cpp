@@ -1,4 +1,4 @@
-#include "encoding.hpp"
+#include "encoding/encoding.hpp"
 
 #include <array>
 #include <cstring>

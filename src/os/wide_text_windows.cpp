@@ -1,4 +1,4 @@
-#include "wide_text.hpp"
+#include "os/wide_text.hpp"
 
 #include <climits>
 #include <windows.h>
