@@ -14,7 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "encoding.hpp"
+#include "encoding/codec.hpp"
+#include "encoding/detect.hpp"
+#include "text/lines.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <tuple>
 
-#include "encoding/codec.hpp"
+#include "text/lines.hpp"
 #include "text/utf8.hpp"
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "text/position.hpp"
 #include "encoding/text_encoding.hpp"
+#include "text/lines.hpp"
 
 class Buffer {
 public:

@@ -5,26 +5,25 @@
 #include <string>
 
 #include "clipboard/system_clipboard.hpp"
-#include "os/command_line.hpp"
 #include "editor/dispatch.hpp"
 #include "editor/document.hpp"
 #include "editor/editor.hpp"
+#include "editor/messages.hpp"
 #include "editor/render.hpp"
+#include "os/command_line.hpp"
 #include "terminal/terminal.hpp"
 
 namespace {
 
-int fail(const char* prefix, const IoError& error)
+int fail(std::string_view prefix, const IoError& error)
 {
-    term::write_error_line(prefix + error.message);
+    term::write_error_line(std::string(prefix) + msg::error_text(error));
     return 1;
 }
 
 // The editing screen goes to standard output, descriptor 1 on every platform.
 constexpr int SCREEN = 1;
 
-constexpr const char* STARTUP_ERROR = "zep: ishga tushirishda xato: ";
-constexpr const char* RUNTIME_ERROR = "zep: xato: ";
 
 // Turns the console back after a start-up failure that came before the guard.
 void undo_partial_setup()
@@ -70,9 +69,9 @@ int main(int argc, char** argv)
     // The file is read before the console is touched, so that a read error
     // shows in the user's normal console.
     auto buffer = open_document(path);
-    if (!buffer) return fail(STARTUP_ERROR, buffer.error());
+    if (!buffer) return fail(msg::STARTUP_ERROR, buffer.error());
 
-    if (auto raw = term::enable_raw_mode(); !raw) return fail(STARTUP_ERROR, raw.error());
+    if (auto raw = term::enable_raw_mode(); !raw) return fail(msg::STARTUP_ERROR, raw.error());
     {
         term::Output out(SCREEN);
         out.enter_alternate_screen();
@@ -80,7 +79,7 @@ int main(int argc, char** argv)
         if (switched) switched = out.flush();
         if (!switched) {
             undo_partial_setup();
-            return fail(STARTUP_ERROR, switched.error());
+            return fail(msg::STARTUP_ERROR, switched.error());
         }
     }
 
@@ -98,13 +97,13 @@ int main(int argc, char** argv)
             editor.screen_width = size->columns;
             editor.screen_height = size->rows;
             editor.now = Clock::now();
-            set_message(editor, std::string(STARTUP_HINT));
+            set_message(editor, msg::STARTUP_HINT);
             startup = false;
             error = run(editor);
         }
         // Leaving this scope destroys the editor: the buffer first, then the
         // guard, which restores the console before any error is printed.
     }
-    if (error) return fail(startup ? STARTUP_ERROR : RUNTIME_ERROR, *error);
+    if (error) return fail(startup ? msg::STARTUP_ERROR : msg::RUNTIME_ERROR, *error);
     return 0;
 }

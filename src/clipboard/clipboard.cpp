@@ -6,28 +6,6 @@
 
 namespace {
 
-// Helpers and other programs may hand over any bytes; the buffer holds only
-// valid UTF-8, so every byte that does not start a well-formed sequence
-// becomes one U+FFFD.
-std::string repair_utf8(std::string_view bytes)
-{
-    if (utf8::is_valid(bytes)) return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size());
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const std::size_t length = utf8::sequence_length(static_cast<unsigned char>(bytes[at]));
-        if (at + length <= bytes.size() && utf8::is_valid(bytes.substr(at, length))) {
-            out.append(bytes.substr(at, length));
-            at += length;
-        } else {
-            utf8::append(out, U'\uFFFD');
-            ++at;
-        }
-    }
-    return out;
-}
-
 // The whole pause, measured: a sleep may end early where the system's timer
 // is coarser than the time asked for (Windows' Sleep is).
 void pause_at_least(std::chrono::milliseconds pause)
@@ -70,5 +48,7 @@ std::optional<std::string> get_clipboard_text(ClipboardBackend& backend)
     // The text ends at its first zero character, as a C string would.
     std::string_view view = *text;
     view = view.substr(0, view.find('\0'));
-    return repair_utf8(view);
+    // Helpers and other programs may hand over any bytes; the buffer holds
+    // only valid UTF-8.
+    return utf8::repair(view);
 }

@@ -3,6 +3,7 @@
 #include "clipboard/clipboard.hpp"
 #include "editor/cursor.hpp"
 #include "editor/editing.hpp"
+#include "editor/messages.hpp"
 
 namespace {
 
@@ -21,14 +22,14 @@ void copy_to_clipboard(Editor& editor)
 void copy_selection(Editor& editor)
 {
     copy_to_clipboard(editor);
-    set_message(editor, "Nusxa olindi");
+    set_message(editor, msg::COPIED);
 }
 
 void cut_selection(Editor& editor)
 {
     copy_to_clipboard(editor);
     delete_selection(editor);
-    set_message(editor, "Kesildi");
+    set_message(editor, msg::CUT);
 }
 
 void paste_clipboard(Editor& editor)

@@ -6,6 +6,7 @@
 #include "editor/cursor.hpp"
 #include "editor/document.hpp"
 #include "editor/editing.hpp"
+#include "editor/messages.hpp"
 #include "editor/search.hpp"
 #include "editor/view.hpp"
 #include "terminal/terminal.hpp"
@@ -110,7 +111,7 @@ void open_find_prompt(Editor& editor, char32_t)
     editor.search_text.clear();
     editor.matches.clear();
     editor.current_match.reset();
-    set_message(editor, "Qidirish: ");
+    set_message(editor, msg::FIND_PROMPT);
 }
 
 void open_replace_prompt(Editor& editor, char32_t)
@@ -120,13 +121,13 @@ void open_replace_prompt(Editor& editor, char32_t)
     editor.replace_text.clear();
     editor.matches.clear();
     editor.current_match.reset();
-    set_message(editor, "Qidirish (almashtirish): ");
+    set_message(editor, msg::REPLACE_FIND_PROMPT);
 }
 
 void toggle_line_numbers(Editor& editor, char32_t)
 {
     editor.show_line_numbers = !editor.show_line_numbers;
-    set_message(editor, editor.show_line_numbers ? "Qator raqamlari yoqildi" : "Qator raqamlari o'chirildi");
+    set_message(editor, editor.show_line_numbers ? msg::LINE_NUMBERS_ON : msg::LINE_NUMBERS_OFF);
 }
 
 // Unsaved changes take a second Ctrl+Q; any plain key in between disarms it.
@@ -134,7 +135,7 @@ void quit(Editor& editor, char32_t)
 {
     if (editor.buffer.modified && !editor.quit_armed) {
         editor.quit_armed = true;
-        set_message(editor, "Saqlanmagan o'zgarishlar bor! Chiqish uchun Ctrl+Q ni yana bosing.");
+        set_message(editor, msg::QUIT_CONFIRM);
         return;
     }
     editor.quit_requested = true;
@@ -220,11 +221,14 @@ void pop_code_point(std::string& text)
     text.erase(at);
 }
 
-void show_find_prompt(Editor& editor) { set_message(editor, "Qidirish: " + editor.search_text); }
+void show_find_prompt(Editor& editor) { set_message(editor, std::string(msg::FIND_PROMPT) + editor.search_text); }
 
-void show_replace_find_prompt(Editor& editor) { set_message(editor, "Qidirish (almashtirish): " + editor.search_text); }
+void show_replace_find_prompt(Editor& editor)
+{
+    set_message(editor, std::string(msg::REPLACE_FIND_PROMPT) + editor.search_text);
+}
 
-void show_not_found(Editor& editor) { set_message(editor, "\"" + editor.search_text + "\" topilmadi"); }
+void show_not_found(Editor& editor) { set_message(editor, msg::not_found(editor.search_text)); }
 
 void find_append(Editor& editor, char32_t c)
 {
@@ -337,10 +341,10 @@ void encoding_menu_key(Editor& editor, const term::KeyEvent& key)
         return;
     }
     if (key.code.key != Key::Char) return;
-    const char32_t c = key.code.ch;
-    if (c < U'1' || c >= U'1' + TEXT_ENCODING_COUNT) return;
+    const std::optional<TextEncoding> choice = encoding_for_menu_key(key.code.ch);
+    if (!choice) return;
     editor.encoding_menu_open = false;
-    choose_encoding(editor, static_cast<TextEncoding>(c - U'1'));
+    choose_encoding(editor, *choice);
 }
 
 void prompt_key(Editor& editor, const term::KeyEvent& key)

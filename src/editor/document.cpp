@@ -1,15 +1,11 @@
 #include "editor/document.hpp"
 
-#include "encoding/encoding.hpp"
+#include "editor/messages.hpp"
+#include "encoding/codec.hpp"
+#include "encoding/detect.hpp"
+#include "os/display_name.hpp"
 #include "os/file_io.hpp"
-
-namespace {
-
-constexpr std::string_view MENU_TEXT =
-    "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  [7]CP866   Esc=bekor";
-constexpr std::string_view UNTITLED = "[Nomsiz]";
-
-}  // namespace
+#include "text/lines.hpp"
 
 expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path)
 {
@@ -41,26 +37,28 @@ void save_document(Editor& editor)
 {
     Buffer& buffer = editor.buffer;
     if (!buffer.path) {
-        set_message(editor, "Saqlash uchun fayl nomi yo'q (zep <fayl> bilan oching)");
+        set_message(editor, msg::NO_FILE_NAME);
         return;
     }
-    auto bytes = encode_document(join_lines(buffer, buffer.line_ending), buffer.encoding);
+    const std::string text = join_lines(
+        buffer.line_count(), [&](std::uint64_t row) { return buffer.line(row); }, buffer.line_ending);
+    auto bytes = encode_text(text, buffer.encoding);
     if (!bytes) {
-        set_message(editor, "Saqlashda xato: " + bytes.error());
+        set_message(editor, msg::save_failed(msg::unmappable(bytes.error())));
         return;
     }
     if (auto written = write_file_in_place(*buffer.path, *bytes); !written) {
-        set_message(editor, "Saqlashda xato: " + written.error().message);
+        set_message(editor, msg::save_failed(msg::error_text(written.error())));
         return;
     }
     buffer.modified = false;
-    set_message(editor, "Saqlandi: " + file_display_name(buffer));
+    set_message(editor, msg::saved(file_display_name(buffer)));
 }
 
 void open_encoding_menu(Editor& editor)
 {
     editor.encoding_menu_open = true;
-    set_message(editor, std::string(MENU_TEXT));
+    set_message(editor, msg::ENCODING_MENU);
 }
 
 void choose_encoding(Editor& editor, TextEncoding encoding)
@@ -68,19 +66,18 @@ void choose_encoding(Editor& editor, TextEncoding encoding)
     // Whatever the choice leads to, the menu has done its work.
     editor.encoding_menu_open = false;
     Buffer& buffer = editor.buffer;
-    const std::string label(encoding_label(encoding));
 
     // Unsaved changes must not be thrown away by a reload, and an untitled
     // document has nothing to reload: the choice is for the next save.
     if (buffer.modified || !buffer.path) {
         buffer.encoding = encoding;
-        set_message(editor, "Saqlash encodingi: " + label);
+        set_message(editor, msg::save_encoding(encoding));
         return;
     }
 
     auto bytes = read_file_bytes(*buffer.path);
     if (!bytes) {
-        set_message(editor, "Xato: " + bytes.error().message);
+        set_message(editor, msg::reload_failed(bytes.error()));
         return;
     }
     const LineEnding line_ending = detect_line_ending(*bytes);
@@ -97,27 +94,11 @@ void choose_encoding(Editor& editor, TextEncoding encoding)
     editor.history = History{};
     editor.matches.clear();
     editor.current_match.reset();
-    set_message(editor, "Qayta o'qildi: " + label);
+    set_message(editor, msg::reloaded(encoding));
 }
 
 std::string file_display_name(const Buffer& buffer)
 {
-    if (!buffer.path) return std::string(UNTITLED);
-    const std::string text = path_display_text(*buffer.path);
-    // A drive ("C:") is a root, not a name; "C:notes.txt" names notes.txt.
-    std::string_view rest = std::string_view(text).substr(root_prefix_length(text));
-    // The last component that names something: trailing separators and "."
-    // steps are skipped, as they name the directory before them.
-    for (;;) {
-        while (!rest.empty() && is_path_separator(rest.back())) rest.remove_suffix(1);
-        std::size_t cut = rest.size();
-        while (cut > 0 && !is_path_separator(rest[cut - 1])) --cut;
-        const std::string_view last = rest.substr(cut);
-        if (last == "." && cut > 0) {
-            rest = rest.substr(0, cut - 1);
-            continue;
-        }
-        if (last.empty() || last == "." || last == "..") return std::string(UNTITLED);
-        return std::string(last);
-    }
+    std::optional<std::string> name = buffer.path ? display_name(*buffer.path) : std::nullopt;
+    return name ? std::move(*name) : std::string(msg::UNTITLED);
 }

@@ -12,17 +12,14 @@
 #include "buffer.hpp"
 #include "clipboard/clipboard.hpp"
 #include "editor/history.hpp"
-#include "text/position.hpp"
 #include "terminal/terminal.hpp"
+#include "text/position.hpp"
 
 using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
 
 inline constexpr std::chrono::milliseconds EVENT_POLL_TIMEOUT{500};
 inline constexpr std::chrono::seconds STATUS_MESSAGE_TIMEOUT{5};
-
-inline constexpr std::string_view STARTUP_HINT =
-    "Ctrl+S saqlash  |  Ctrl+E encoding  |  Ctrl+L qator raqami  |  Ctrl+Q chiqish |  F1 Yordam";
 
 enum class Mode : std::uint8_t { Normal, Find, ReplaceFind, ReplaceWith };
 
@@ -77,5 +74,5 @@ struct Editor {
 };
 
 // Replaces the message line's text and stamps it with editor.now.
-void set_message(Editor& editor, std::string text);
+void set_message(Editor& editor, std::string_view text);
 void clear_message(Editor& editor);

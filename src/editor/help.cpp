@@ -5,63 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "editor/messages.hpp"
 #include "text/char_class.hpp"
 #include "text/utf8.hpp"
 
 namespace {
 
-// The key reference, one entry per row of the box. Key names are padded so
-// that every description starts at character 20.
-constexpr std::array<std::string_view, 44> HELP_LINES = {
-    "",
-    "  ZEP — Terminal matn muharriri",
-    "",
-    "  NAVIGATSIYA",
-    "  Arrow keys        Kursor harakati",
-    "  Home / End        Qator boshi / oxiri",
-    "  Ctrl+Home/End     Fayl boshi / oxiri",
-    "  Ctrl+Left/Right   So'z boshi / oxiri",
-    "  Ctrl+Up/Down      Scroll (kursor qimirlamaydi)",
-    "  PageUp/Down       Sahifama-sahifa",
-    "",
-    "  TANLASH",
-    "  Shift+Arrow       Belgilab borish",
-    "  Shift+Home/End    Qator boshi/oxirigacha",
-    "  Ctrl+Shift+L/R    So'zlab tanlash",
-    "  Ctrl+A            Hammasini tanlash",
-    "  Ikki marta bosish So'zni tanlash",
-    "  Esc               Tanlashni bekor qilish",
-    "",
-    "  TAHRIRLASH",
-    "  Ctrl+C            Nusxa olish",
-    "  Ctrl+X            Kesib olish",
-    "  Ctrl+V            Qo'yish",
-    "  Ctrl+Z            Ortga qaytarish (Undo)",
-    "  Ctrl+Y            Qayta bajarish (Redo)",
-    "  Ctrl+D            Qatorni duplikat",
-    "  Ctrl+K            Qator oxirigacha o'chirish",
-    "  Ctrl+Backspace    So'zni o'chirish (chapga)",
-    "  Ctrl+Delete       So'zni o'chirish (o'ngga)",
-    "",
-    "  QIDIRISH",
-    "  Ctrl+F            Qidirish",
-    "  Ctrl+H            Almashtirish",
-    "  Ctrl+N / Ctrl+P   Keyingi / Oldingi natija",
-    "",
-    "  BOSHQA",
-    "  Ctrl+S            Saqlash",
-    "  Ctrl+E            Encoding tanlash",
-    "  Ctrl+L            Qator raqamlari yoq/o'ch",
-    "  Ctrl+Q            Chiqish",
-    "  F1                Shu yordam oynasi",
-    "",
-    "  Istalgan tugmani bosib yoping",
-    "",
-};
-
 constexpr std::uint64_t CONTENT_WIDTH = 50;
 constexpr std::uint64_t BOX_WIDTH = CONTENT_WIDTH + 2;
-constexpr std::uint64_t BOX_HEIGHT = HELP_LINES.size() + 2;
+constexpr std::uint64_t BOX_HEIGHT = msg::HELP_LINES.size() + 2;
 
 constexpr term::Color BOX_BACKGROUND = term::Color::rgb(30, 30, 30);
 constexpr term::Color BORDER_FOREGROUND = term::Color::rgb(140, 140, 140);
@@ -120,7 +72,7 @@ expected<void, IoError> draw_help(const Editor& editor, term::Output& out)
     const std::uint64_t width = editor.screen_width;
     const std::uint64_t height = editor.screen_height;
     const std::uint64_t left = width >= CONTENT_WIDTH ? (width - CONTENT_WIDTH) / 2 : 0;
-    const std::uint64_t top = height >= HELP_LINES.size() ? (height - HELP_LINES.size()) / 2 : 0;
+    const std::uint64_t top = height >= msg::HELP_LINES.size() ? (height - msg::HELP_LINES.size()) / 2 : 0;
     const std::uint64_t visible = std::min(BOX_WIDTH, width - left);
     const auto column = static_cast<std::uint16_t>(left);
 
@@ -129,8 +81,8 @@ expected<void, IoError> draw_help(const Editor& editor, term::Output& out)
         out.move_to(column, static_cast<std::uint16_t>(top));
         draw_row(out, "╭", rule, BORDER_FOREGROUND, "╮", visible);
     }
-    for (std::uint64_t k = 1; k <= HELP_LINES.size() && top + k < height; ++k) {
-        const std::string_view line = HELP_LINES[k - 1];
+    for (std::uint64_t k = 1; k <= msg::HELP_LINES.size() && top + k < height; ++k) {
+        const std::string_view line = msg::HELP_LINES[k - 1];
         std::string content(line.substr(0, utf8::byte_offset(line, CONTENT_WIDTH)));
         content.append(CONTENT_WIDTH - utf8::length(content), ' ');
         out.move_to(column, static_cast<std::uint16_t>(top + k));

@@ -9,7 +9,8 @@
 #include "editor/document.hpp"
 #include "editor/help.hpp"
 #include "editor/layout.hpp"
-#include "encoding/encoding.hpp"
+#include "editor/messages.hpp"
+#include "encoding/text_encoding.hpp"
 #include "text/utf8.hpp"
 
 namespace {
@@ -193,7 +194,7 @@ void draw_status_bar(const Editor& editor, term::Output& out)
     right += std::to_string(editor.cursor.column + 1);
     right += "  ";
     right += std::to_string(buffer.line_count());
-    right += " qator ";
+    right += msg::LINES_WORD;
 
     const std::uint64_t width = editor.screen_width;
     const std::uint64_t left_len = utf8::length(left);

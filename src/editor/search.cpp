@@ -13,6 +13,7 @@
 
 #include "editor/cursor.hpp"
 #include "editor/editing.hpp"
+#include "editor/messages.hpp"
 #include "editor/view.hpp"
 #include "text/utf8.hpp"
 
@@ -77,8 +78,7 @@ void go_to_match(Editor& editor, std::size_t index)
     editor.anchor = clamp_to_document(editor.buffer, start);
     editor.cursor = clamp_to_document(editor.buffer, {start.row, start.column + search_length(editor)});
     keep_cursor_visible(editor);
-    set_message(editor, "\"" + editor.search_text + "\" \u2014 " + std::to_string(index + 1) + "/" +
-                            std::to_string(editor.matches.size()) + " topildi  Ctrl+N=keyingi  Ctrl+P=oldingi");
+    set_message(editor, msg::match_counter(editor.search_text, index, editor.matches.size()));
 }
 
 // A replacement leaves the anchor where it was, which may now be past the end
@@ -222,14 +222,13 @@ void previous_match(Editor& editor)
 
 void show_replace_prompt(Editor& editor)
 {
-    set_message(editor, "Almashtirish: " + editor.search_text + " -> " + editor.replace_text + "  (" +
-                            std::to_string(editor.matches.size()) + " ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor");
+    set_message(editor, msg::replace_prompt(editor.search_text, editor.replace_text, editor.matches.size()));
 }
 
 void replace_one(Editor& editor)
 {
     if (editor.matches.empty()) {
-        set_message(editor, "Hech narsa topilmadi");
+        set_message(editor, msg::NOTHING_FOUND);
         editor.mode = Mode::Normal;
         return;
     }
@@ -240,7 +239,7 @@ void replace_one(Editor& editor)
     keep_anchor_in_document(editor);
     find_matches(editor);
     if (editor.matches.empty()) {
-        set_message(editor, "Almashtirish tugadi");
+        set_message(editor, msg::REPLACING_DONE);
         editor.mode = Mode::Normal;
     } else {
         show_replace_prompt(editor);
@@ -279,6 +278,6 @@ void replace_all(Editor& editor)
     editor.matches.clear();
     editor.current_match.reset();
     keep_anchor_in_document(editor);
-    set_message(editor, std::to_string(count) + " ta almashtirildi");
+    set_message(editor, msg::replaced_all(count));
     editor.mode = Mode::Normal;
 }

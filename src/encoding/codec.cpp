@@ -8,13 +8,13 @@
 #include <utility>
 
 #include "encoding/single_byte_tables.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 
 constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
 constexpr std::string_view UTF16LE_MARK = "\xFF\xFE";
 constexpr std::string_view UTF16BE_MARK = "\xFE\xFF";
-constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD;
 
 const unsigned char* bytes_of(std::string_view text) { return reinterpret_cast<const unsigned char*>(text.data()); }
 
@@ -26,206 +26,6 @@ bool is_ascii_word(const unsigned char* p)
     return (word & 0x8080808080808080ULL) == 0;
 }
 
-// Writes the UTF-8 form of c and returns the position after it.
-char* put_utf8(char* out, char32_t c)
-{
-    if (c < 0x80) {
-        *out++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (c >> 6));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (c >> 12));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (c >> 18));
-        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
-// What a lead byte promises: how many continuation bytes follow it, and the
-// range its first continuation byte must fall in. The narrowed ranges after
-// E0, ED, F0 and F4 are what rule out overlong forms, surrogates and code
-// points past U+10FFFF. A byte that cannot start a sequence promises nothing.
-struct Lead {
-    std::uint8_t continuations;
-    unsigned char low;
-    unsigned char high;
-};
-
-Lead lead_of(unsigned char b)
-{
-    if (b >= 0xC2 && b <= 0xDF) return {1, 0x80, 0xBF};
-    if (b == 0xE0) return {2, 0xA0, 0xBF};
-    if (b == 0xED) return {2, 0x80, 0x9F};
-    if (b >= 0xE1 && b <= 0xEF) return {2, 0x80, 0xBF};
-    if (b == 0xF0) return {3, 0x90, 0xBF};
-    if (b >= 0xF1 && b <= 0xF3) return {3, 0x80, 0xBF};
-    if (b == 0xF4) return {3, 0x80, 0x8F};
-    return {0, 0, 0};
-}
-
-// Length of the well-formed multi-byte sequence at p, or 0 if there is none.
-std::size_t sequence_length(const unsigned char* p, std::size_t available)
-{
-    const Lead lead = lead_of(p[0]);
-    if (lead.continuations == 0 || lead.continuations >= available) return 0;
-    if (p[1] < lead.low || p[1] > lead.high) return 0;
-    for (std::size_t k = 2; k <= lead.continuations; ++k)
-        if ((p[k] & 0xC0) != 0x80) return 0;
-    return lead.continuations + 1u;
-}
-
-// At a place where the bytes do not form a sequence: the number of bytes one
-// U+FFFD stands for. That is the lead byte and the continuation bytes that
-// still fitted it (the "maximal subpart"); the byte that broke the sequence
-// is left to start the next one.
-std::size_t malformed_length(const unsigned char* p, std::size_t available)
-{
-    const Lead lead = lead_of(p[0]);
-    if (lead.continuations == 0) return 1;
-    std::size_t k = 1;
-    unsigned char low = lead.low;
-    unsigned char high = lead.high;
-    while (k <= lead.continuations && k < available && p[k] >= low && p[k] <= high) {
-        ++k;
-        low = 0x80;
-        high = 0xBF;
-    }
-    return k;
-}
-
-// The code point of a well-formed sequence of the given length.
-char32_t sequence_value(const unsigned char* p, std::size_t length)
-{
-    char32_t c = p[0] & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (p[k] & 0x3F);
-    return c;
-}
-
-// Validation runs an automaton over the bytes: one table load and one shift
-// per byte, no branch. Each byte's entry holds, for every state, the state
-// that byte leads to, in six bits at the state's own offset, so the current
-// state is the shift that picks out the next one. Unset bits lead to REJECT,
-// which leads nowhere else. The states are the sequence still expected.
-enum : std::uint64_t {
-    REJECT = 0,
-    ACCEPT = 6,
-    ONE_MORE = 12,    // last continuation byte
-    TWO_MORE = 18,    // two continuation bytes
-    AFTER_E0 = 24,    // A0-BF, then one more: no overlong three-byte forms
-    AFTER_ED = 30,    // 80-9F, then one more: no surrogates
-    THREE_MORE = 36,  // three continuation bytes
-    AFTER_F0 = 42,    // 90-BF, then two more: no overlong four-byte forms
-    AFTER_F4 = 48,    // 80-8F, then two more: nothing past U+10FFFF
-};
-
-constexpr std::array<std::uint64_t, 256> make_utf8_automaton()
-{
-    std::array<std::uint64_t, 256> table{};
-    const auto on = [&](unsigned first, unsigned last, std::uint64_t from, std::uint64_t to) {
-        for (unsigned b = first; b <= last; ++b) table[b] |= to << from;
-    };
-    on(0x00, 0x7F, ACCEPT, ACCEPT);
-    on(0xC2, 0xDF, ACCEPT, ONE_MORE);
-    on(0xE0, 0xE0, ACCEPT, AFTER_E0);
-    on(0xE1, 0xEC, ACCEPT, TWO_MORE);
-    on(0xED, 0xED, ACCEPT, AFTER_ED);
-    on(0xEE, 0xEF, ACCEPT, TWO_MORE);
-    on(0xF0, 0xF0, ACCEPT, AFTER_F0);
-    on(0xF1, 0xF3, ACCEPT, THREE_MORE);
-    on(0xF4, 0xF4, ACCEPT, AFTER_F4);
-    on(0x80, 0xBF, ONE_MORE, ACCEPT);
-    on(0x80, 0xBF, TWO_MORE, ONE_MORE);
-    on(0xA0, 0xBF, AFTER_E0, ONE_MORE);
-    on(0x80, 0x9F, AFTER_ED, ONE_MORE);
-    on(0x80, 0xBF, THREE_MORE, TWO_MORE);
-    on(0x90, 0xBF, AFTER_F0, TWO_MORE);
-    on(0x80, 0x8F, AFTER_F4, TWO_MORE);
-    return table;
-}
-
-constexpr std::array<std::uint64_t, 256> UTF8_AUTOMATON = make_utf8_automaton();
-
-// Where the sequence under way at `at` began: `at` itself between
-// sequences, else the lead byte among the (at most three) bytes before it.
-std::size_t sequence_start(const unsigned char* p, std::size_t at, std::uint64_t state)
-{
-    if ((state & 63) == ACCEPT) return at;
-    std::size_t start = at - 1;
-    while ((p[start] & 0xC0) == 0x80) --start;
-    return start;
-}
-
-// The end of the valid prefix, sequence by sequence, from a sequence start.
-std::size_t valid_prefix_from(const unsigned char* p, std::size_t n, std::size_t at)
-{
-    while (at < n) {
-        if (p[at] < 0x80) {
-            ++at;
-        } else if (const std::size_t length = sequence_length(p + at, n - at)) {
-            at += length;
-        } else {
-            return at;
-        }
-    }
-    return n;
-}
-
-// Checks eight bytes at once when they hold only ASCII and two-byte
-// sequences (Latin letters with marks, Cyrillic: most of what the editor
-// reads) and the automaton is between sequences or waits for a last
-// continuation byte. Then the bytes are valid when every continuation byte
-// directly follows a lead byte C2-DF and every such lead byte is followed by
-// one. True, with the state after the word, when they are; false leaves the
-// word to the automaton, which also tells the errors.
-bool two_byte_word(const unsigned char* p, std::uint64_t& state)
-{
-    constexpr std::uint64_t HIGH = 0x8080808080808080ULL;
-    if (state != ACCEPT && state != ONE_MORE) return false;
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    // The first byte in the lowest bits, so that "the next byte" is a shift up.
-    if constexpr (std::endian::native == std::endian::big) word = std::byteswap(word);
-    // Bits 7, 6 and 5 of each byte, each moved to bit 7.
-    const std::uint64_t bit7 = word & HIGH;
-    const std::uint64_t bit6 = (word << 1) & HIGH;
-    const std::uint64_t bit5 = (word << 2) & HIGH;
-    const std::uint64_t continuation = bit7 & ~bit6;
-    const std::uint64_t lead = bit7 & bit6;
-    // The lead of a longer sequence, or a byte that starts none.
-    if (lead & bit5) return false;
-    // C0 and C1 would be overlong forms: bits 4 to 1 all clear. Adding 7E to
-    // those four bits carries into bit 7 unless they are.
-    const std::uint64_t overlong = lead & ~((word & 0x1E1E1E1E1E1E1E1EULL) + 0x7E7E7E7E7E7E7E7EULL);
-    const std::uint64_t expected = lead << 8 | (state == ONE_MORE ? 0x80u : 0u);
-    if (overlong != 0 || continuation != expected) return false;
-    state = lead >> 63 ? ONE_MORE : ACCEPT;
-    return true;
-}
-
-// The WHATWG UTF-8 decoder proper: no mark handling.
-std::string decode_utf8(std::string_view bytes)
-{
-    const unsigned char* p = bytes_of(bytes);
-    const std::size_t n = bytes.size();
-    std::string out;
-    out.reserve(n);
-    std::size_t at = 0;
-    while (true) {
-        const std::size_t valid = valid_utf8_prefix(bytes.substr(at));
-        out.append(bytes.data() + at, valid);
-        at += valid;
-        if (at == n) return out;
-        at += malformed_length(p + at, n - at);
-        out.append("\xEF\xBF\xBD");
-    }
-}
-
 // The UTF-8 of every character below U+0800, one or two bytes: the bytes
 // in the low half, read in memory order, their count in the high half.
 const std::array<std::uint32_t, 0x800>& short_utf8()
@@ -234,7 +34,7 @@ const std::array<std::uint32_t, 0x800>& short_utf8()
         std::array<std::uint32_t, 0x800> entries{};
         for (char32_t c = 0; c < 0x800; ++c) {
             std::array<char, 4> bytes{};
-            const char* end = put_utf8(bytes.data(), c);
+            const char* end = utf8::put(bytes.data(), c);
             std::uint16_t pair;
             std::memcpy(&pair, bytes.data(), sizeof pair);
             entries[c] = pair | static_cast<std::uint32_t>(end - bytes.data()) << 16;
@@ -272,15 +72,15 @@ std::string decode_utf16_as(std::string_view bytes, OddByte odd_byte)
                 const char16_t next = k < units ? unit(k) : char16_t{0};
                 if (next >= 0xDC00 && next <= 0xDFFF) {
                     ++k;
-                    o = put_utf8(o, 0x10000 + ((u - 0xD800u) << 10) + (next - 0xDC00u));
+                    o = utf8::put(o, 0x10000 + ((u - 0xD800u) << 10) + (next - 0xDC00u));
                 } else {
                     lone_high_at_end = k == units;
-                    o = put_utf8(o, REPLACEMENT_CHARACTER);
+                    o = utf8::put(o, utf8::REPLACEMENT);
                 }
             } else if (u >= 0xDC00 && u <= 0xDFFF) {
-                o = put_utf8(o, REPLACEMENT_CHARACTER);
+                o = utf8::put(o, utf8::REPLACEMENT);
             } else {
-                o = put_utf8(o, u);
+                o = utf8::put(o, u);
             }
         };
         // Most text stays below U+0800 (Latin, Cyrillic, Greek...), where a
@@ -320,7 +120,7 @@ std::string decode_utf16_as(std::string_view bytes, OddByte odd_byte)
         // A high surrogate still waiting and the odd byte after it end the
         // input as one malformed sequence, not two.
         if (odd_byte == OddByte::Malformed && bytes.size() % 2 == 1 && !lone_high_at_end)
-            o = put_utf8(o, REPLACEMENT_CHARACTER);
+            o = utf8::put(o, utf8::REPLACEMENT);
         return static_cast<std::size_t>(o - buffer);
     });
     return out;
@@ -505,7 +305,7 @@ CodePage make_code_page(const SingleByteIndex& index)
     for (std::size_t b = 0; b < 256; ++b) {
         const char32_t c = b < 0x80 ? static_cast<char32_t>(b) : index[b - 0x80];
         std::array<char, 4> bytes{};
-        const char* end = put_utf8(bytes.data(), c);
+        const char* end = utf8::put(bytes.data(), c);
         std::uint32_t padded;
         std::memcpy(&padded, bytes.data(), sizeof padded);
         page.utf8[b] = padded | static_cast<std::uint64_t>(end - bytes.data()) << 32;
@@ -519,23 +319,13 @@ CodePage make_code_page(const SingleByteIndex& index)
     return page;
 }
 
-// Each page is built the first time it is needed.
+// Each page is built the first time it is needed, from the table's index.
 const CodePage& code_page(TextEncoding encoding)
 {
-    switch (encoding) {
-    case TextEncoding::Cp1251: {
-        static const CodePage windows_1251 = make_code_page(WINDOWS_1251_INDEX);
-        return windows_1251;
-    }
-    case TextEncoding::Cp1252: {
-        static const CodePage windows_1252 = make_code_page(WINDOWS_1252_INDEX);
-        return windows_1252;
-    }
-    default: {
-        static const CodePage ibm866 = make_code_page(IBM866_INDEX);
-        return ibm866;
-    }
-    }
+    static std::array<std::unique_ptr<const CodePage>, ENCODINGS.size()> pages;
+    std::unique_ptr<const CodePage>& page = pages[static_cast<std::size_t>(encoding)];
+    if (!page) page = std::make_unique<const CodePage>(make_code_page(*info_of(encoding).code_page));
+    return *page;
 }
 
 std::string decode_single_byte(std::string_view bytes, const CodePage& page)
@@ -577,12 +367,12 @@ std::string decode_single_byte(std::string_view bytes, const CodePage& page)
 // with the code page when there is one.
 std::string decode_sniffing(std::string_view bytes, const CodePage* page)
 {
-    if (bytes.starts_with(UTF8_MARK)) return decode_utf8(bytes.substr(UTF8_MARK.size()));
+    if (bytes.starts_with(UTF8_MARK)) return utf8::repair(bytes.substr(UTF8_MARK.size()));
     if (bytes.starts_with(UTF16LE_MARK))
         return decode_utf16(bytes.substr(UTF16LE_MARK.size()), false, OddByte::Malformed);
     if (bytes.starts_with(UTF16BE_MARK))
         return decode_utf16(bytes.substr(UTF16BE_MARK.size()), true, OddByte::Malformed);
-    return page ? decode_single_byte(bytes, *page) : decode_utf8(bytes);
+    return page ? decode_single_byte(bytes, *page) : utf8::repair(bytes);
 }
 
 // The length of the well-formed sequence at p[i], the input ending at p[n],
@@ -605,9 +395,10 @@ std::size_t read_sequence(const unsigned char* p, std::size_t n, std::size_t i, 
         c = (lead & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
         return 3;
     }
-    const std::size_t length = sequence_length(p + i, n - i);
-    if (length != 0) c = sequence_value(p + i, length);
-    return length;
+    const utf8::Decoded d = utf8::decode(std::string_view(reinterpret_cast<const char*>(p) + i, n - i));
+    if (d.status != utf8::Decoded::Status::Ok) return 0;
+    c = d.c;
+    return d.length;
 }
 
 // Writes the byte of the character at p[i] and moves past it; false when the
@@ -663,8 +454,8 @@ bool encode_utf16_character(const unsigned char* p, std::size_t n, std::size_t& 
     } else {
         // Lines hold valid UTF-8; should a broken sequence reach here all
         // the same, it is written as U+FFFD.
-        c = REPLACEMENT_CHARACTER;
-        i += malformed_length(p + i, n - i);
+        c = utf8::REPLACEMENT;
+        i += utf8::decode(std::string_view(reinterpret_cast<const char*>(p) + i, n - i)).length;
     }
     if (c < 0x10000) {
         o = put_utf16(o, static_cast<char16_t>(c), big_endian);
@@ -701,31 +492,6 @@ std::string encode_utf16(std::string_view text)
 
 }  // namespace
 
-std::size_t valid_utf8_prefix(std::string_view bytes)
-{
-    const unsigned char* p = bytes_of(bytes);
-    const std::size_t n = bytes.size();
-    // Eight bytes at a time: checked whole when they allow it, else through
-    // the automaton, which only needs looking at once the word is done, since
-    // an error never leaves. On an error, or input that ends inside a
-    // sequence, the exact place is found from the start of the word's first
-    // sequence.
-    std::uint64_t state = ACCEPT;
-    std::size_t at = 0;
-    for (; at + 8 <= n; at += 8) {
-        if (two_byte_word(p + at, state)) continue;
-        std::uint64_t next = state;
-        for (std::size_t k = 0; k < 8; ++k) next = UTF8_AUTOMATON[p[at + k]] >> (next & 63);
-        if ((next & 63) == REJECT) return valid_prefix_from(p, n, sequence_start(p, at, state));
-        state = next & 63;
-    }
-    const std::size_t tail = at;
-    const std::uint64_t tail_state = state;
-    for (; at < n; ++at) state = UTF8_AUTOMATON[p[at]] >> (state & 63);
-    if ((state & 63) == ACCEPT) return n;
-    return valid_prefix_from(p, n, sequence_start(p, tail, tail_state));
-}
-
 std::string decode_text(std::string_view bytes, TextEncoding encoding)
 {
     switch (encoding) {
@@ -756,7 +522,7 @@ std::string decode_text_in_place(std::string bytes, TextEncoding encoding)
         // A second mark is sniffed and removed, so that text is not the bytes.
         const bool sniffed = text.starts_with(UTF8_MARK) || text.starts_with(UTF16LE_MARK) ||
                              text.starts_with(UTF16BE_MARK);
-        if (!sniffed && valid_utf8_prefix(text) == text.size()) {
+        if (!sniffed && utf8::valid_prefix(text) == text.size()) {
             bytes.erase(0, mark);
             return bytes;
         }
@@ -764,7 +530,7 @@ std::string decode_text_in_place(std::string bytes, TextEncoding encoding)
     return decode_text(bytes, encoding);
 }
 
-std::optional<std::string> encode_text(std::string_view text, TextEncoding encoding)
+expected<std::string, Unmappable> encode_text(std::string_view text, TextEncoding encoding)
 {
     switch (encoding) {
     case TextEncoding::Utf8: return std::string(text);
@@ -778,21 +544,11 @@ std::optional<std::string> encode_text(std::string_view text, TextEncoding encod
     case TextEncoding::Utf16Be: return encode_utf16<Unit::Utf16Be>(text);
     case TextEncoding::Cp1251:
     case TextEncoding::Cp1252:
-    case TextEncoding::Cp866: return encode_single_byte(text, code_page(encoding));
+    case TextEncoding::Cp866: {
+        std::optional<std::string> bytes = encode_single_byte(text, code_page(encoding));
+        if (!bytes) return unexpected(Unmappable{encoding});
+        return std::move(*bytes);
+    }
     }
     std::unreachable();
-}
-
-std::size_t count_lines(std::string_view text)
-{
-    std::size_t count = 1;
-    const char* at = text.data();
-    const char* const end = at + text.size();
-    while (at != end) {
-        const void* lf = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
-        if (!lf) break;
-        ++count;
-        at = static_cast<const char*>(lf) + 1;
-    }
-    return count;
 }

@@ -25,15 +25,3 @@ expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path
 // and permissions. Success means the data has reached the device. A failure
 // leaves the previous content in place wherever it could be read first.
 expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes);
-
-// The path as UTF-8 text for the screen; whatever is not valid in the
-// platform's path encoding shows as U+FFFD.
-std::string path_display_text(const std::filesystem::path& path);
-
-// Whether `c` separates path components on this platform.
-bool is_path_separator(char c);
-
-// The length of the drive or network share a path starts with (on Windows
-// `C:`, `\\server\share`, `\\?\C:`): a root, never a name. 0 where there is
-// none, and on platforms without drives.
-std::size_t root_prefix_length(std::string_view text);

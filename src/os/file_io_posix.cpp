@@ -7,9 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "encoding/encoding.hpp"
 #include "os/file_io.hpp"
-#include "text/utf8.hpp"
 
 namespace {
 
@@ -187,18 +185,3 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
 {
     return overwrite(path, bytes);
 }
-
-// A path is any bytes; the screen gets valid UTF-8, with every invalid
-// sequence shown as one U+FFFD, as the UTF-8 decoder replaces them.
-std::string path_display_text(const std::filesystem::path& path)
-{
-    const std::string& bytes = path.native();
-    if (utf8::is_valid(bytes)) return bytes;
-    // The slash in front, which no name contains, keeps the decoder from
-    // taking the name's first bytes for a byte-order mark.
-    return decode_text("/" + bytes, TextEncoding::Utf8).substr(1);
-}
-
-bool is_path_separator(char c) { return c == '/'; }
-
-std::size_t root_prefix_length(std::string_view) { return 0; }

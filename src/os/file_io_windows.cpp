@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "os/display_name.hpp"
 #include "os/file_io.hpp"
 #include "os/wide_text.hpp"
 

@@ -63,44 +63,6 @@ KeyEventKind kind_from_param(unsigned param)
     return KeyEventKind::Press;
 }
 
-// Length of the well-formed UTF-8 character at the start of `s` and its
-// value; 0 when `s` ends inside a character that is well-formed so far;
-// -1 when the first byte cannot start one.
-int decode_utf8(std::string_view s, char32_t& c)
-{
-    const auto lead = static_cast<unsigned char>(s[0]);
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-    if (lead < 0x80) {
-        c = lead;
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        c = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        c = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return -1;
-    }
-    for (int i = 1; i < length; ++i) {
-        if (static_cast<std::size_t>(i) >= s.size()) return 0;
-        const auto b = static_cast<unsigned char>(s[i]);
-        const unsigned char lo = i == 1 ? low : 0x80;
-        const unsigned char hi = i == 1 ? high : 0xBF;
-        if (b < lo || b > hi) return -1;
-        c = (c << 6) | (b & 0x3F);
-    }
-    return length;
-}
-
 // One key typed without an escape sequence: a control byte, ASCII or a
 // UTF-8 character. A byte that cannot start a character is dropped.
 std::size_t decode_plain(std::string_view s, std::vector<Event>& out)
@@ -125,10 +87,12 @@ std::size_t decode_plain(std::string_view s, std::vector<Event>& out)
         push_key(out, KeyCode::character(U'4' + b - 0x1C), CONTROL);
         return 1;
     }
-    char32_t c = 0;
-    const int length = decode_utf8(s, c);
-    if (length == 0) return 0;
-    if (length < 0) return 1;
+    const utf8::Decoded d = utf8::decode(s);
+    if (d.status == utf8::Decoded::Status::Truncated) return 0;
+    // Bytes that form no character are dropped, a maximal subpart at a time.
+    if (d.status == utf8::Decoded::Status::Malformed) return d.length;
+    const char32_t c = d.c;
+    const std::size_t length = d.length;
     // C1 controls are not keys; a terminal sends them only by mistake.
     if (c >= 0x80 && c <= 0x9F) return static_cast<std::size_t>(length);
     // A typed capital comes with Shift, as the key tables expect of it.

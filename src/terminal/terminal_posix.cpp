@@ -88,7 +88,7 @@ void drain_signals()
             if (signal_number == SIGWINCH) {
                 state.resize_pending = true;
             } else if (!state.failure) {
-                state.failure = IoError{std::string(signal_name(signal_number)) + " signali olindi"};
+                state.failure = IoError::signal(signal_name(signal_number));
             }
         }
     }
@@ -142,7 +142,7 @@ void read_terminal()
         if (n == 0) {
             // The other side hung up: without this the loop would spin on an
             // always-ready, always-empty terminal.
-            state.failure = IoError{"terminal yopildi"};
+            state.failure = IoError::terminal_closed();
             return;
         }
         bytes.append(chunk, static_cast<std::size_t>(n));
@@ -286,7 +286,7 @@ expected<void, IoError> write_all(int fd, std::string_view bytes)
             if (errno == EINTR || errno == EAGAIN) continue;
             return unexpected(IoError::from_errno(errno));
         }
-        if (n == 0) return unexpected(IoError{"the terminal accepted no bytes"});
+        if (n == 0) return unexpected(IoError::from_errno(EIO));
         done += static_cast<std::size_t>(n);
     }
     return {};

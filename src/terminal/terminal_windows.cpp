@@ -14,11 +14,11 @@
 #include <optional>
 #include <vector>
 
+#include "os/wide_text.hpp"
 #include "terminal/backend.hpp"
 #include "terminal/console_input.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/write.hpp"
-#include "os/wide_text.hpp"
 
 namespace term {
 
@@ -195,8 +195,7 @@ void read_records()
 void take_control_event()
 {
     const DWORD type = control_event.load();
-    if (type != ~DWORD{0} && !state.failure)
-        state.failure = IoError{std::string(control_event_name(type)) + " signali olindi"};
+    if (type != ~DWORD{0} && !state.failure) state.failure = IoError::signal(control_event_name(type));
 }
 
 bool has_event() { return state.failure || !state.ready.empty(); }
@@ -338,7 +337,7 @@ expected<void, IoError> write_all(int fd, std::string_view bytes)
         DWORD n = 0;
         if (!::WriteFile(handle, bytes.data() + done, piece, &n, nullptr))
             return unexpected(IoError::last_windows_error());
-        if (n == 0) return unexpected(IoError{"the terminal accepted no bytes"});
+        if (n == 0) return unexpected(IoError::from_windows(ERROR_WRITE_FAULT));
         done += n;
     }
     return {};

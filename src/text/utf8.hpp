@@ -1,6 +1,10 @@
 #pragma once
-// UTF-8 helpers for text that is already valid UTF-8 (every line of the
-// buffer is). Columns count code points; these turn them into byte offsets.
+// The editor's one UTF-8 module. Lines in the buffer are always valid UTF-8;
+// bytes from outside (files, the clipboard, the terminal, file names) are
+// checked by the one validator here and repaired by the one rule here, the
+// WHATWG Encoding Standard's: one U+FFFD for each maximal subpart of an
+// ill-formed sequence. Columns count code points; the helpers below turn
+// them into byte offsets.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +13,10 @@
 
 namespace utf8 {
 
-// Length in bytes of the sequence that starts with this lead byte.
+inline constexpr char32_t REPLACEMENT = 0xFFFD;
+
+// Length in bytes of the sequence a lead byte starts, assuming it is well
+// formed (true of every line of the buffer).
 constexpr std::size_t sequence_length(unsigned char lead)
 {
     if (lead < 0x80) return 1;
@@ -18,17 +25,41 @@ constexpr std::size_t sequence_length(unsigned char lead)
     return 4;
 }
 
-// Decodes the code point at byte offset `at` and moves `at` past it.
-char32_t next(std::string_view text, std::size_t& at);
+// What decode finds at the start of some bytes.
+struct Decoded {
+    enum class Status : std::uint8_t {
+        Ok,         // a well-formed sequence of `length` bytes: `c`
+        Truncated,  // the bytes end inside a sequence that is well formed so far
+        Malformed,  // ill-formed: `length` bytes (the maximal subpart) stand for one U+FFFD
+    };
+    Status status = Status::Ok;
+    char32_t c = 0;
+    std::size_t length = 0;
+};
 
-// Decodes the code point that ends at byte offset `at` and moves `at` to its start.
-char32_t previous(std::string_view text, std::size_t& at);
+// Decodes the sequence at the start of `bytes` (not empty).
+Decoded decode(std::string_view bytes);
 
+// Writes the UTF-8 form of c (a scalar value) at `out` and returns the place after it.
+char* put(char* out, char32_t c);
 void append(std::string& out, char32_t c);
-
 std::string encode(char32_t c);
 
-// Number of code points in the text.
+// The length of the longest prefix that is well-formed UTF-8: no overlong
+// forms, no surrogates, nothing past U+10FFFF.
+std::size_t valid_prefix(std::string_view bytes);
+inline bool is_valid(std::string_view bytes) { return valid_prefix(bytes) == bytes.size(); }
+
+// The bytes with every ill-formed stretch replaced as the WHATWG decoder
+// does. `unreadable`, when given, grows by the number of bytes replaced.
+std::string repair(std::string_view bytes, std::size_t* unreadable = nullptr);
+
+// For valid text: the code point at byte offset `at`, moving `at` past it.
+char32_t next(std::string_view text, std::size_t& at);
+// For valid text: the code point that ends at byte offset `at`, moving `at` to its start.
+char32_t previous(std::string_view text, std::size_t& at);
+
+// Number of code points in valid text.
 std::uint64_t length(std::string_view text);
 
 // Byte offset of the character with index `column`, or the text's byte
@@ -37,8 +68,5 @@ std::size_t byte_offset(std::string_view text, std::uint64_t column);
 
 // The characters [from, from + count) of the text, clipped to its end.
 std::string_view substr(std::string_view text, std::uint64_t from, std::uint64_t count);
-
-// True when the bytes are well-formed UTF-8 (no surrogates, no overlongs).
-bool is_valid(std::string_view bytes);
 
 }  // namespace utf8

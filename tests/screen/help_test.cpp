@@ -6,7 +6,7 @@
 
 #include "editor/help.hpp"
 #include "screen/support/frame.hpp"
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "editor/render.hpp"
 #include "screen/support/frame.hpp"
 #include "terminal/output.hpp"
-#include "text_encoding.hpp"
+#include "encoding/text_encoding.hpp"
 
 namespace {
 

@@ -7,7 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "encoding.hpp"
+#include "encoding/codec.hpp"
+#include "encoding/detect.hpp"
+#include "support/text.hpp"
+#include "text/lines.hpp"
+
+using test_support::encode_document;
+using test_support::join_lines;
 
 namespace {
 

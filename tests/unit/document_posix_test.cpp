@@ -17,12 +17,19 @@
 #include <vector>
 
 #include "editor/dispatch.hpp"
-#include "encoding.hpp"
+#include "encoding/codec.hpp"
+#include "encoding/detect.hpp"
+#include "os/file_io.hpp"
 #include "support/editor_state.hpp"
 #include "support/files.hpp"
 #include "support/sample_texts.hpp"
+#include "support/text.hpp"
+#include "text/lines.hpp"
 
 namespace fs = std::filesystem;
+
+using test_support::encode_document;
+using test_support::join_lines;
 
 namespace {
 

@@ -1,4 +1,7 @@
-#include "encoding.hpp"
+#include "encoding/codec.hpp"
+#include "encoding/detect.hpp"
+#include "support/text.hpp"
+#include "text/lines.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "utf8.hpp"
+#include "text/utf8.hpp"
+
+using test_support::encode_document;
+using test_support::join_lines;
 
 namespace {
 
@@ -55,8 +61,12 @@ TEST(EncodingLabel, EveryMemberInMenuOrder)
 {
     const std::array<std::string_view, 7> labels = {"UTF-8",  "UTF-8 BOM", "UTF-16 LE", "UTF-16 BE",
                                                     "CP1251", "CP1252",    "CP866"};
-    for (int i = 0; i < TEXT_ENCODING_COUNT; ++i)
-        EXPECT_EQ(encoding_label(static_cast<TextEncoding>(i)), labels[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < ENCODINGS.size(); ++i) {
+        EXPECT_EQ(encoding_label(static_cast<TextEncoding>(i)), labels[i]);
+        EXPECT_EQ(encoding_for_menu_key(U'1' + static_cast<char32_t>(i)), static_cast<TextEncoding>(i));
+    }
+    EXPECT_EQ(encoding_for_menu_key(U'8'), std::nullopt);
+    EXPECT_EQ(encoding_for_menu_key(U'0'), std::nullopt);
 }
 
 TEST(DetectEncoding, MarksWinAndValidUtf8NeverReachesTheDetector)
@@ -280,16 +290,16 @@ TEST(EncodeSingleByte, EuroAndRefusalsNamingTheEncoding)
     EXPECT_EQ(encoded("€", TextEncoding::Cp1252), "\x80");
     EXPECT_EQ(encoded("€", TextEncoding::Cp1251), "\x88");
     EXPECT_EQ(encode_document("€", TextEncoding::Cp866), unexpected(refusal("IBM866")));
-    EXPECT_EQ(encode_single_byte("€", SingleByteEncoding::Windows1252), "\x80");
-    EXPECT_EQ(encode_single_byte("€", SingleByteEncoding::Ibm866), unexpected(refusal("IBM866")));
+    EXPECT_EQ(encode_document("€", TextEncoding::Cp1252), "\x80");
+    EXPECT_EQ(encode_document("€", TextEncoding::Cp866), unexpected(refusal("IBM866")));
 
     // The turned comma of Uzbek Latin is in none of them, wherever it stands.
     const std::string uzbek = "O\u02BBzbekiston";
     EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
     EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
     EXPECT_EQ(encode_document(uzbek, TextEncoding::Cp866), unexpected(refusal("IBM866")));
-    EXPECT_EQ(encode_single_byte("abc\u02BB", SingleByteEncoding::Windows1251), unexpected(refusal("windows-1251")));
-    EXPECT_EQ(encode_single_byte("\u02BB", SingleByteEncoding::Windows1252), unexpected(refusal("windows-1252")));
+    EXPECT_EQ(encode_document("abc\u02BB", TextEncoding::Cp1251), unexpected(refusal("windows-1251")));
+    EXPECT_EQ(encode_document("\u02BB", TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
     EXPECT_EQ(encode_document("\U0001F600", TextEncoding::Cp1252), unexpected(refusal("windows-1252")));
     // Uzbek Cyrillic қ is in neither Cyrillic code page.
     EXPECT_EQ(encode_document("Тошкент қишлоғи", TextEncoding::Cp1251), unexpected(refusal("windows-1251")));

@@ -14,15 +14,21 @@
 #include <vector>
 
 #include "editor/document.hpp"
-#include "encoding.hpp"
-#include "file_io.hpp"
-#include "io_error.hpp"
+#include "encoding/codec.hpp"
+#include "encoding/detect.hpp"
+#include "os/file_io.hpp"
+#include "os/io_error.hpp"
+#include "os/wide_text.hpp"
 #include "support/files.hpp"
 #include "support/sample_texts.hpp"
 #include "support/session.hpp"
-#include "wide_text.hpp"
+#include "support/text.hpp"
+#include "text/lines.hpp"
 
 namespace fs = std::filesystem;
+
+using test_support::encode_document;
+using test_support::join_lines;
 
 namespace {
 

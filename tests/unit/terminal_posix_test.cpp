@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "editor/messages.hpp"
 #include "terminal/input_decoder.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/terminal_posix.hpp"
@@ -78,10 +79,10 @@ bool same_settings(const termios& a, const termios& b)
 std::string next_event()
 {
     auto ready = term::poll(2000ms);
-    if (!ready) return "error: " + ready.error().message;
+    if (!ready) return "error: " + msg::error_text(ready.error());
     if (!*ready) return "timeout";
     auto event = term::read();
-    if (!event) return "error: " + event.error().message;
+    if (!event) return "error: " + msg::error_text(event.error());
     return term::describe(*event);
 }
 

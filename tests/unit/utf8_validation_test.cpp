@@ -1,19 +1,18 @@
-#include "codec.hpp"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 
-#include "utf8.hpp"
+#include "support/utf8_oracle.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 
-// The longest prefix utf8::is_valid, a check written apart, accepts.
+// The longest prefix the oracle, a check written apart, accepts.
 std::size_t longest_valid_prefix(const std::string& text)
 {
     std::size_t length = text.size();
-    while (length > 0 && !utf8::is_valid(std::string_view(text).substr(0, length))) --length;
+    while (length > 0 && !test_support::is_valid_utf8(std::string_view(text).substr(0, length))) --length;
     return length;
 }
 
@@ -35,7 +34,7 @@ TEST(ValidUtf8Prefix, EveryThreeByteStringAtEveryPlaceInAWord)
                 for (unsigned char c : values) {
                     const std::string text = before + static_cast<char>(a) + static_cast<char>(b) +
                                              static_cast<char>(c) + "жжжж";
-                    ASSERT_EQ(valid_utf8_prefix(text), longest_valid_prefix(text))
+                    ASSERT_EQ(utf8::valid_prefix(text), longest_valid_prefix(text))
                         << before << std::hex << ' ' << +a << ' ' << +b << ' ' << +c;
                 }
     }
@@ -45,11 +44,11 @@ TEST(ValidUtf8Prefix, OneBrokenByteAnywhereInMixedText)
 {
     std::string text;
     while (text.size() < 120) text += "matn о‘zbek текст € line 😀 ";
-    EXPECT_EQ(valid_utf8_prefix(text), text.size());
+    EXPECT_EQ(utf8::valid_prefix(text), text.size());
     for (std::size_t at = 0; at < text.size(); ++at)
         for (char broken : {'\x80', '\xC0', '\xC3', '\xE2', '\xF0', '\xFF', 'x'}) {
             std::string damaged = text;
             damaged[at] = broken;
-            ASSERT_EQ(valid_utf8_prefix(damaged), longest_valid_prefix(damaged)) << at << ' ' << +broken;
+            ASSERT_EQ(utf8::valid_prefix(damaged), longest_valid_prefix(damaged)) << at << ' ' << +broken;
         }
 }

@@ -6,7 +6,7 @@
 
 #include <vterm.h>
 
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 VtermScreen::VtermScreen(int width, int height)
     : vt_(vterm_new(height, width)), screen_(nullptr), width_(width), height_(height)

@@ -1,27 +1,17 @@
-#include "encoding/encoding.hpp"
+#include "encoding/detect.hpp"
 
 #include <array>
-#include <cstring>
 #include <memory>
-#include <utility>
 
 #include <uchardet.h>
+
+#include "text/utf8.hpp"
 
 namespace {
 
 constexpr std::string_view UTF8_MARK = "\xEF\xBB\xBF";
 constexpr std::string_view UTF16LE_MARK = "\xFF\xFE";
 constexpr std::string_view UTF16BE_MARK = "\xFE\xFF";
-
-TextEncoding to_text_encoding(SingleByteEncoding encoding)
-{
-    switch (encoding) {
-    case SingleByteEncoding::Windows1251: return TextEncoding::Cp1251;
-    case SingleByteEncoding::Windows1252: return TextEncoding::Cp1252;
-    case SingleByteEncoding::Ibm866: return TextEncoding::Cp866;
-    }
-    std::unreachable();
-}
 
 // The WHATWG labels of the three code pages, which is how the detector's
 // answer is read. ISO-8859-15 joins windows-1252: the detector tells the
@@ -100,20 +90,6 @@ TextEncoding ask_detector(std::string_view bytes)
 
 }  // namespace
 
-std::string_view encoding_label(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Utf8: return "UTF-8";
-    case TextEncoding::Utf8Bom: return "UTF-8 BOM";
-    case TextEncoding::Utf16Le: return "UTF-16 LE";
-    case TextEncoding::Utf16Be: return "UTF-16 BE";
-    case TextEncoding::Cp1251: return "CP1251";
-    case TextEncoding::Cp1252: return "CP1252";
-    case TextEncoding::Cp866: return "CP866";
-    }
-    std::unreachable();
-}
-
 TextEncoding detect_encoding(std::string_view bytes)
 {
     if (bytes.starts_with(UTF8_MARK)) return TextEncoding::Utf8Bom;
@@ -121,61 +97,11 @@ TextEncoding detect_encoding(std::string_view bytes)
     if (bytes.starts_with(UTF16BE_MARK)) return TextEncoding::Utf16Be;
     // Valid UTF-8, empty and pure ASCII input included, is UTF-8 whatever a
     // statistical guess might say about it.
-    if (valid_utf8_prefix(bytes) == bytes.size()) return TextEncoding::Utf8;
+    if (utf8::is_valid(bytes)) return TextEncoding::Utf8;
     return ask_detector(bytes);
 }
 
 LineEnding detect_line_ending(std::string_view bytes)
 {
     return bytes.find("\r\n") != std::string_view::npos ? LineEnding::CrLf : LineEnding::Lf;
-}
-
-std::vector<std::string> split_lines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    lines.reserve(count_lines(text));
-    for_each_line(text, [&](std::size_t start, std::size_t length) { lines.emplace_back(text.substr(start, length)); });
-    return lines;
-}
-
-std::string join_lines(const Buffer& buffer, LineEnding line_ending)
-{
-    const std::string_view separator = line_ending == LineEnding::CrLf ? "\r\n" : "\n";
-    const std::uint64_t count = buffer.line_count();
-    std::size_t size = separator.size() * (count - 1);
-    for (std::uint64_t row = 0; row < count; ++row) size += buffer.line(row).size();
-    std::string text;
-    text.reserve(size);
-    text.append(buffer.line(0));
-    for (std::uint64_t row = 1; row < count; ++row) text.append(separator).append(buffer.line(row));
-    return text;
-}
-
-std::string_view single_byte_name(SingleByteEncoding encoding)
-{
-    switch (encoding) {
-    case SingleByteEncoding::Windows1251: return "windows-1251";
-    case SingleByteEncoding::Windows1252: return "windows-1252";
-    case SingleByteEncoding::Ibm866: return "IBM866";
-    }
-    std::unreachable();
-}
-
-expected<std::string, std::string> encode_document(std::string_view text, TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Cp1251: return encode_single_byte(text, SingleByteEncoding::Windows1251);
-    case TextEncoding::Cp1252: return encode_single_byte(text, SingleByteEncoding::Windows1252);
-    case TextEncoding::Cp866: return encode_single_byte(text, SingleByteEncoding::Ibm866);
-    default: return *encode_text(text, encoding);
-    }
-}
-
-expected<std::string, std::string> encode_single_byte(std::string_view text, SingleByteEncoding encoding)
-{
-    std::optional<std::string> bytes = encode_text(text, to_text_encoding(encoding));
-    if (!bytes)
-        return unexpected("Matn " + std::string(single_byte_name(encoding)) +
-                          " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)");
-    return std::move(*bytes);
 }

@@ -1,0 +1,142 @@
+#pragma once
+// Every text the editor shows, in Uzbek, each exactly as the user reads it:
+// the hints, prompts and messages of the message line, the status bar's
+// words, the key reference, and the two error lines zep can end with. The
+// layers below the editor report what happened as values (an IoError, an
+// unmappable character); the words for them are made here.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "encoding/codec.hpp"
+#include "encoding/text_encoding.hpp"
+#include "os/io_error.hpp"
+
+namespace msg {
+
+// ---- The two lines zep can end with, on standard error ----------------------
+
+inline constexpr std::string_view STARTUP_ERROR = "zep: ishga tushirishda xato: ";
+inline constexpr std::string_view RUNTIME_ERROR = "zep: xato: ";
+
+// The words for an error of the layers below: the system's own text for an
+// operating-system error.
+inline std::string error_text(const IoError& error)
+{
+    switch (error.kind) {
+    case IoError::Kind::System: return error.message;
+    case IoError::Kind::Signal: return error.message + " signali olindi";
+    case IoError::Kind::TerminalClosed: return "terminal yopildi";
+    }
+    return error.message;
+}
+
+// ---- The message line -------------------------------------------------------------
+
+// Shown once, at start.
+inline constexpr std::string_view STARTUP_HINT =
+    "Ctrl+S saqlash  |  Ctrl+E encoding  |  Ctrl+L qator raqami  |  Ctrl+Q chiqish |  F1 Yordam";
+
+inline constexpr std::string_view QUIT_CONFIRM = "Saqlanmagan o'zgarishlar bor! Chiqish uchun Ctrl+Q ni yana bosing.";
+inline constexpr std::string_view LINE_NUMBERS_ON = "Qator raqamlari yoqildi";
+inline constexpr std::string_view LINE_NUMBERS_OFF = "Qator raqamlari o'chirildi";
+inline constexpr std::string_view COPIED = "Nusxa olindi";
+inline constexpr std::string_view CUT = "Kesildi";
+
+// Saving and the encoding menu.
+inline constexpr std::string_view NO_FILE_NAME = "Saqlash uchun fayl nomi yo'q (zep <fayl> bilan oching)";
+inline constexpr std::string_view ENCODING_MENU =
+    "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  [7]CP866   Esc=bekor";
+inline std::string saved(std::string_view name) { return "Saqlandi: " + std::string(name); }
+inline std::string save_failed(std::string_view error) { return "Saqlashda xato: " + std::string(error); }
+inline std::string unmappable(const Unmappable& error)
+{
+    return "Matn " + std::string(info_of(error.encoding).whatwg_name) +
+           " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)";
+}
+inline std::string save_encoding(TextEncoding encoding)
+{
+    return "Saqlash encodingi: " + std::string(encoding_label(encoding));
+}
+inline std::string reloaded(TextEncoding encoding) { return "Qayta o'qildi: " + std::string(encoding_label(encoding)); }
+inline std::string reload_failed(const IoError& error) { return "Xato: " + error_text(error); }
+
+// Search and replace.
+inline constexpr std::string_view FIND_PROMPT = "Qidirish: ";
+inline constexpr std::string_view REPLACE_FIND_PROMPT = "Qidirish (almashtirish): ";
+inline constexpr std::string_view NOTHING_FOUND = "Hech narsa topilmadi";
+inline constexpr std::string_view REPLACING_DONE = "Almashtirish tugadi";
+inline std::string not_found(std::string_view search) { return "\"" + std::string(search) + "\" topilmadi"; }
+inline std::string match_counter(std::string_view search, std::size_t index, std::size_t count)
+{
+    return "\"" + std::string(search) + "\" \u2014 " + std::to_string(index + 1) + "/" + std::to_string(count) +
+           " topildi  Ctrl+N=keyingi  Ctrl+P=oldingi";
+}
+inline std::string replace_prompt(std::string_view search, std::string_view replacement, std::size_t count)
+{
+    return "Almashtirish: " + std::string(search) + " -> " + std::string(replacement) + "  (" + std::to_string(count) +
+           " ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor";
+}
+inline std::string replaced_all(std::size_t count) { return std::to_string(count) + " ta almashtirildi"; }
+
+// ---- The status bar ------------------------------------------------------------------
+
+// The document's name when it has none.
+inline constexpr std::string_view UNTITLED = "[Nomsiz]";
+// After the line count: "{lines} qator ".
+inline constexpr std::string_view LINES_WORD = " qator ";
+
+// ---- The key reference (F1) ----------------------------------------------------------
+
+// The key reference, one entry per row of the box. Key names are padded so
+// that every description starts at character 20.
+inline constexpr std::array<std::string_view, 44> HELP_LINES = {
+    "",
+    "  ZEP — Terminal matn muharriri",
+    "",
+    "  NAVIGATSIYA",
+    "  Arrow keys        Kursor harakati",
+    "  Home / End        Qator boshi / oxiri",
+    "  Ctrl+Home/End     Fayl boshi / oxiri",
+    "  Ctrl+Left/Right   So'z boshi / oxiri",
+    "  Ctrl+Up/Down      Scroll (kursor qimirlamaydi)",
+    "  PageUp/Down       Sahifama-sahifa",
+    "",
+    "  TANLASH",
+    "  Shift+Arrow       Belgilab borish",
+    "  Shift+Home/End    Qator boshi/oxirigacha",
+    "  Ctrl+Shift+L/R    So'zlab tanlash",
+    "  Ctrl+A            Hammasini tanlash",
+    "  Ikki marta bosish So'zni tanlash",
+    "  Esc               Tanlashni bekor qilish",
+    "",
+    "  TAHRIRLASH",
+    "  Ctrl+C            Nusxa olish",
+    "  Ctrl+X            Kesib olish",
+    "  Ctrl+V            Qo'yish",
+    "  Ctrl+Z            Ortga qaytarish (Undo)",
+    "  Ctrl+Y            Qayta bajarish (Redo)",
+    "  Ctrl+D            Qatorni duplikat",
+    "  Ctrl+K            Qator oxirigacha o'chirish",
+    "  Ctrl+Backspace    So'zni o'chirish (chapga)",
+    "  Ctrl+Delete       So'zni o'chirish (o'ngga)",
+    "",
+    "  QIDIRISH",
+    "  Ctrl+F            Qidirish",
+    "  Ctrl+H            Almashtirish",
+    "  Ctrl+N / Ctrl+P   Keyingi / Oldingi natija",
+    "",
+    "  BOSHQA",
+    "  Ctrl+S            Saqlash",
+    "  Ctrl+E            Encoding tanlash",
+    "  Ctrl+L            Qator raqamlari yoq/o'ch",
+    "  Ctrl+Q            Chiqish",
+    "  F1                Shu yordam oynasi",
+    "",
+    "  Istalgan tugmani bosib yoping",
+    "",
+};
+
+}  // namespace msg
