@@ -144,9 +144,9 @@ std::vector<Position> every_x(const Editor& editor)
 
 void replace_every(Editor& editor, const std::vector<Position>& spots)
 {
-    begin_group(editor);
+    begin_group(editor.history);
     for (auto p = spots.rbegin(); p != spots.rend(); ++p) replace_at(editor, *p, 1, "yy");
-    end_group(editor);
+    end_group(editor.history);
 }
 
 void BM_ReplaceMillionOccurrences(benchmark::State& state)

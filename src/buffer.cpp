@@ -187,6 +187,7 @@ void Buffer::insert_line(std::uint64_t index, std::string text)
     if (index > lines_.size()) index = lines_.size();
     const Line record = adopt(std::move(text));
     lines_.insert(lines_.begin() + offset_of(index), record);
+    modified = true;
 }
 
 void Buffer::replace_lines(std::vector<std::string> lines) { take_lines(std::move(lines)); }
@@ -283,4 +284,30 @@ std::string Buffer::erase_range(Position from, Position to)
     lines_.erase(lines_.begin() + offset_of(first_row + 1), lines_.begin() + offset_of(end_row + 1));
     drop_stretches(stretches);
     return removed;
+}
+
+std::optional<std::string> Buffer::check_invariant() const
+{
+    if (lines_.empty()) return "no line at all";
+    std::uint64_t stretches = 0;
+    std::vector<bool> slot_used(owned_.size(), false);
+    for (std::uint64_t row = 0; row < lines_.size(); ++row) {
+        const Line& record = lines_[row];
+        const std::string where = "line " + std::to_string(row);
+        if (record.size == OWNED) {
+            if (record.at >= owned_.size() || slot_used[record.at]) return where + ": a bad or shared owned slot";
+            slot_used[record.at] = true;
+        } else {
+            if (record.at + record.size > text_.size())
+                return where + ": a stretch past the text";
+            ++stretches;
+        }
+        const std::string_view text = line(row);
+        if (text.find('\n') != std::string_view::npos) return where + ": holds an LF";
+        if (!utf8::is_valid(text)) return where + ": not valid UTF-8";
+    }
+    if (stretches != stretches_) return "stretch count " + std::to_string(stretches_) + ", not " + std::to_string(stretches);
+    for (const std::uint64_t slot : free_owned_)
+        if (slot >= owned_.size() || slot_used[slot] || !owned_[slot].empty()) return "a bad free slot";
+    return std::nullopt;
 }

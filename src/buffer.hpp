@@ -67,6 +67,11 @@ public:
     // Replaces the whole text (opening and reloading a file).
     void replace_lines(std::vector<std::string> lines);
 
+    // What is wrong with the buffer, if anything: fewer than one line, a line
+    // that is not valid UTF-8 or holds an LF, storage counts that do not
+    // match the lines. For tests, which call it after every step.
+    std::optional<std::string> check_invariant() const;
+
     std::optional<std::filesystem::path> path;
     bool modified = false;
     LineEnding line_ending = LineEnding::CrLf;

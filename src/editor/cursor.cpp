@@ -6,6 +6,7 @@
 #include "editor/layout.hpp"
 #include "text/char_class.hpp"
 #include "text/utf8.hpp"
+#include "text/words.hpp"
 
 Position clamp_to_document(const Buffer& buffer, Position p)
 {
@@ -83,53 +84,25 @@ void page_down(Editor& editor)
     clamp_column(editor);
 }
 
-// The word motions walk the line's bytes once from the cursor, so a motion
-// over a very long line costs one pass, not a character lookup per step.
 void word_left(Editor& editor)
 {
     Position& c = editor.cursor;
-    if (c.column == 0) {
-        if (c.row > 0) {
-            --c.row;
-            c.column = editor.buffer.line_len(c.row);
-        }
-        return;
+    if (c.column > 0) {
+        c.column = word_start_before(editor.buffer.line(c.row), c.column);
+    } else if (c.row > 0) {
+        --c.row;
+        c.column = editor.buffer.line_len(c.row);
     }
-    const std::string_view text = editor.buffer.line(c.row);
-    std::size_t at = utf8::byte_offset(text, c.column);
-    std::uint64_t k = at < text.size() ? c.column : utf8::length(text);
-    // Step back over the non-word characters, then over the word before them.
-    for (const bool word : {false, true}) {
-        while (k > 0) {
-            std::size_t before = at;
-            if (is_word_char(utf8::previous(text, before)) != word) break;
-            at = before;
-            --k;
-        }
-    }
-    c.column = k;
 }
 
 void word_right(Editor& editor)
 {
     Position& c = editor.cursor;
     const std::string_view text = editor.buffer.line(c.row);
-    std::size_t at = utf8::byte_offset(text, c.column);
-    if (at >= text.size()) {
-        if (c.row + 1 < editor.buffer.line_count()) c = {c.row + 1, 0};
-        return;
-    }
-    std::uint64_t i = c.column;
-    // Step over the rest of the word, then over the non-word characters after it.
-    for (const bool word : {true, false}) {
-        while (at < text.size()) {
-            std::size_t after = at;
-            if (is_word_char(utf8::next(text, after)) != word) break;
-            at = after;
-            ++i;
-        }
-    }
-    c.column = i;
+    if (utf8::byte_offset(text, c.column) < text.size())
+        c.column = next_word_start(text, c.column);
+    else if (c.row + 1 < editor.buffer.line_count())
+        c = {c.row + 1, 0};
 }
 
 void start_selection(Editor& editor)

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "buffer.hpp"
-#include "editor/editor.hpp"
 #include "text/utf8.hpp"
 
 namespace {
@@ -60,9 +59,10 @@ Position position_after(Position from, std::string_view text)
     return {from.row + breaks, utf8::length(text.substr(last_lf + 1))};
 }
 
-void record_edit(Editor& editor, EditRecord record)
+namespace {
+
+void record(History& history, EditRecord record)
 {
-    History& history = editor.history;
     history.redo_list.clear();
     if (!history.grouping) {
         history.undo_list.push_back(EditGroup{std::move(record)});
@@ -72,15 +72,39 @@ void record_edit(Editor& editor, EditRecord record)
     history.open_group.push_back(std::move(record));
 }
 
-void begin_group(Editor& editor)
+}  // namespace
+
+Position apply_edit(Buffer& buffer, History& history, EditKind kind, Position from, Position to, std::string text)
 {
-    end_group(editor);
-    editor.history.grouping = true;
+    switch (kind) {
+    case EditKind::Insert:
+        if (text.empty()) return from;
+        to = buffer.insert_text(from, text);
+        break;
+    case EditKind::DeleteBackward:
+    case EditKind::DeleteForward:
+        text = buffer.erase_range(from, to);
+        if (text.empty()) return from;
+        to = position_after(from, text);
+        break;
+    case EditKind::DuplicateLine:
+        text = buffer.line(from.row);
+        buffer.insert_line(from.row + 1, text);
+        to = {from.row + 1, from.column};
+        break;
+    }
+    record(history, {kind, from, to, std::move(text)});
+    return kind == EditKind::Insert || kind == EditKind::DuplicateLine ? to : from;
 }
 
-void end_group(Editor& editor)
+void begin_group(History& history)
 {
-    History& history = editor.history;
+    end_group(history);
+    history.grouping = true;
+}
+
+void end_group(History& history)
+{
     if (!history.open_group.empty()) {
         history.undo_list.push_back(std::move(history.open_group));
         history.open_group = EditGroup();
@@ -131,7 +155,6 @@ Position reapply_group(Buffer& buffer, const EditGroup& group)
             break;
         case EditKind::DuplicateLine:
             buffer.insert_line(r.from.row + 1, r.text);
-            buffer.modified = true;
             cursor = r.to;
             break;
         }

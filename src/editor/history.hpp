@@ -48,17 +48,23 @@ struct History {
     bool grouping = false;
 };
 
-struct Editor;
+// Makes a change to the buffer and records it in the history, in one step,
+// so that what is recorded is always what was done: every edit of the text
+// goes through here. An Insert puts `text` at `from`; a deletion removes
+// the text between `from` and `to` and records it (nothing is recorded when
+// there is nothing to remove); a DuplicateLine copies line `from.row` below
+// itself. The redo list is emptied; the record joins the open group (and
+// the run it continues, when it does) or, outside a group, is an undo step
+// of its own. Returns where the cursor goes: after an insertion, at the start
+// of a deletion, below for a duplicated line.
+Position apply_edit(Buffer& buffer, History& history, EditKind kind, Position from, Position to = {},
+                    std::string text = {});
 
-// Empties the redo list, then adds the record to the open group (joined to
-// the run it continues, when it does) or, outside a group, pushes it as a
-// group of its own.
-void record_edit(Editor& editor, EditRecord record);
 // Starts collecting records into one group. A group still open is closed
 // first, so its records are never lost.
-void begin_group(Editor& editor);
+void begin_group(History& history);
 // Pushes the open group, if it holds anything, as one undo step.
-void end_group(Editor& editor);
+void end_group(History& history);
 
 // Take a group's records back, newest first, or make them again, oldest
 // first. Each returns where the cursor goes: where undoing or redoing the

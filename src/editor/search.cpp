@@ -262,7 +262,7 @@ void replace_all(Editor& editor)
     // character can put one there) splits the line, so the line cannot be
     // changed as a whole: each occurrence is then replaced on its own.
     const bool splits_lines = replacement.find('\n') != std::string_view::npos;
-    begin_group(editor);
+    begin_group(editor.history);
     for (std::uint64_t row = editor.buffer.line_count(); row-- > 0;) {
         const LinePlan plan = plan_line(editor.buffer.line(row), editor.search_text, replacement);
         if (plan.columns.empty()) continue;
@@ -272,7 +272,7 @@ void replace_all(Editor& editor)
             apply_line(editor, row, plan, length, replacement);
         }
     }
-    end_group(editor);
+    end_group(editor.history);
     // The run stops once nothing is left for it to replace, and so the list
     // it leaves is empty.
     editor.matches.clear();

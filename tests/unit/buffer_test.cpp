@@ -201,7 +201,7 @@ TEST(Buffer, BackspaceRemovesThePreviousCharacterOrJoinsUp)
     EXPECT_FALSE(start.modified);
 }
 
-TEST(Buffer, InsertLineLeavesModifiedToTheCaller)
+TEST(Buffer, InsertLineSetsModifiedLikeEveryPrimitive)
 {
     Buffer buffer(Lines{"a", "b"});
     buffer.insert_line(0, "first");
@@ -209,7 +209,7 @@ TEST(Buffer, InsertLineLeavesModifiedToTheCaller)
     buffer.insert_line(2, "é€");
     EXPECT_EQ(lines_of(buffer), (Lines{"first", "a", "é€", "b", "last"}));
     EXPECT_EQ(buffer.line_len(2), 2u);
-    EXPECT_FALSE(buffer.modified);
+    EXPECT_TRUE(buffer.modified);
 }
 
 TEST(Buffer, ModifiedStaysSetWhenTheTextComesBack)

@@ -314,7 +314,7 @@ TEST(Editing, EmptyHistoryRedoClearingAndModified)
 
     // Undo closes a group left open.
     ed = make_editor({""});
-    begin_group(ed);
+    begin_group(ed.history);
     type_char(ed, U'x');
     type_char(ed, U'y');
     undo(ed);
@@ -412,11 +412,11 @@ TEST(Editing, PasteAndReplacementsAreOneStepEach)
 
     // Replacing several occurrences, last first, inside one group.
     ed = make_editor({"x x", "x"});
-    begin_group(ed);
+    begin_group(ed.history);
     replace_at(ed, at(1, 0), 1, "yy");
     replace_at(ed, at(0, 2), 1, "yy");
     replace_at(ed, at(0, 0), 1, "yy");
-    end_group(ed);
+    end_group(ed.history);
     EXPECT_EQ(text(ed), "yy yy\nyy");
     EXPECT_EQ(ed.cursor, at(0, 2));
     undo(ed);

@@ -397,13 +397,13 @@ struct Fuzz {
             std::sort(spots.rbegin(), spots.rend());
             const std::uint64_t count = below(3);
             const std::string text = random_text(3);
-            begin_group(ed);
+            begin_group(ed.history);
             model.begin();
             for (const Position p : spots) {
                 replace_at(ed, p, count, text);
                 model.replace_at(p, count, text);
             }
-            end_group(ed);
+            end_group(ed.history);
             model.end();
             return "replace all";
         }
@@ -421,7 +421,7 @@ struct Fuzz {
         case 18: {
             // Single steps gathered in one group, as a replacement made
             // character by character is: runs of them get joined.
-            begin_group(ed);
+            begin_group(ed.history);
             model.begin();
             for (std::uint64_t n = below(8); n > 0; --n) {
                 switch (below(4)) {
@@ -444,7 +444,7 @@ struct Fuzz {
                 }
                 }
             }
-            end_group(ed);
+            end_group(ed.history);
             model.end();
             return "grouped steps";
         }
