@@ -16,6 +16,7 @@
 #include "editor/document.hpp"
 #include "encoding/codec.hpp"
 #include "encoding/detect.hpp"
+#include "os/display_name.hpp"
 #include "os/file_io.hpp"
 #include "os/io_error.hpp"
 #include "os/wide_text.hpp"
