@@ -105,23 +105,16 @@ void erase_at(Editor& editor, char32_t)
     if (!delete_selection(editor)) delete_at_cursor(editor);
 }
 
-void open_find_prompt(Editor& editor, char32_t)
+// Ctrl+F and Ctrl+H: an empty prompt, and no match from before.
+template <Mode Prompt, const std::string_view& Text>
+void open_prompt(Editor& editor, char32_t)
 {
-    editor.mode = Mode::Find;
-    editor.search_text.clear();
-    editor.matches.clear();
-    editor.current_match.reset();
-    set_message(editor, msg::FIND_PROMPT);
-}
-
-void open_replace_prompt(Editor& editor, char32_t)
-{
-    editor.mode = Mode::ReplaceFind;
+    editor.mode = Prompt;
     editor.search_text.clear();
     editor.replace_text.clear();
     editor.matches.clear();
     editor.current_match.reset();
-    set_message(editor, msg::REPLACE_FIND_PROMPT);
+    set_message(editor, Text);
 }
 
 void toggle_line_numbers(Editor& editor, char32_t)
@@ -190,8 +183,8 @@ constexpr Binding CTRL_KEYS[] = {
     {{Key::Char, U'c'}, just<copy_selection>, View::Stay},
     {{Key::Char, U'd'}, just<duplicate_line>},
     {{Key::Char, U'e'}, just<open_encoding_menu>, View::Stay},
-    {{Key::Char, U'f'}, open_find_prompt, View::Stay},
-    {{Key::Char, U'h'}, open_replace_prompt, View::Stay},
+    {{Key::Char, U'f'}, open_prompt<Mode::Find, msg::FIND_PROMPT>, View::Stay},
+    {{Key::Char, U'h'}, open_prompt<Mode::ReplaceFind, msg::REPLACE_FIND_PROMPT>, View::Stay},
     {{Key::Char, U'k'}, just<delete_to_line_end>},
     {{Key::Char, U'l'}, toggle_line_numbers, View::Stay},
     {{Key::Char, U'n'}, just<next_match>},
@@ -230,16 +223,20 @@ void show_replace_find_prompt(Editor& editor)
 
 void show_not_found(Editor& editor) { set_message(editor, msg::not_found(editor.search_text)); }
 
-void find_append(Editor& editor, char32_t c)
+// Typing into a prompt: the character goes onto the prompt's text, or
+// Backspace takes the last one off, and the prompt is shown again.
+template <std::string Editor::*Text, void (*Show)(Editor&)>
+void prompt_append(Editor& editor, char32_t c)
 {
-    utf8::append(editor.search_text, c);
-    show_find_prompt(editor);
+    utf8::append(editor.*Text, c);
+    Show(editor);
 }
 
-void find_erase(Editor& editor, char32_t)
+template <std::string Editor::*Text, void (*Show)(Editor&)>
+void prompt_erase(Editor& editor, char32_t)
 {
-    pop_code_point(editor.search_text);
-    show_find_prompt(editor);
+    pop_code_point(editor.*Text);
+    Show(editor);
 }
 
 void find_confirm(Editor& editor, char32_t)
@@ -258,18 +255,6 @@ void find_cancel(Editor& editor, char32_t)
     editor.matches.clear();
     editor.current_match.reset();
     clear_message(editor);
-}
-
-void replace_find_append(Editor& editor, char32_t c)
-{
-    utf8::append(editor.search_text, c);
-    show_replace_find_prompt(editor);
-}
-
-void replace_find_erase(Editor& editor, char32_t)
-{
-    pop_code_point(editor.search_text);
-    show_replace_find_prompt(editor);
 }
 
 void replace_find_confirm(Editor& editor, char32_t)
@@ -292,18 +277,6 @@ void replace_cancel(Editor& editor, char32_t)
     clear_message(editor);
 }
 
-void replace_with_append(Editor& editor, char32_t c)
-{
-    utf8::append(editor.replace_text, c);
-    show_replace_prompt(editor);
-}
-
-void replace_with_erase(Editor& editor, char32_t)
-{
-    pop_code_point(editor.replace_text);
-    show_replace_prompt(editor);
-}
-
 struct PromptBinding {
     Mode mode;
     Chord chord;
@@ -314,17 +287,17 @@ struct PromptBinding {
 // replacement: every character, Ctrl+V and Ctrl+Q included, is prompt text.
 // The first row that matches wins.
 constexpr PromptBinding PROMPT_KEYS[] = {
-    {Mode::Find, {Key::Char, ANY_CHAR}, find_append},
-    {Mode::Find, {Key::Backspace}, find_erase},
+    {Mode::Find, {Key::Char, ANY_CHAR}, prompt_append<&Editor::search_text, show_find_prompt>},
+    {Mode::Find, {Key::Backspace}, prompt_erase<&Editor::search_text, show_find_prompt>},
     {Mode::Find, {Key::Enter}, find_confirm},
     {Mode::Find, {Key::Esc}, find_cancel},
-    {Mode::ReplaceFind, {Key::Char, ANY_CHAR}, replace_find_append},
-    {Mode::ReplaceFind, {Key::Backspace}, replace_find_erase},
+    {Mode::ReplaceFind, {Key::Char, ANY_CHAR}, prompt_append<&Editor::search_text, show_replace_find_prompt>},
+    {Mode::ReplaceFind, {Key::Backspace}, prompt_erase<&Editor::search_text, show_replace_find_prompt>},
     {Mode::ReplaceFind, {Key::Enter}, replace_find_confirm},
     {Mode::ReplaceFind, {Key::Esc}, replace_cancel},
     {Mode::ReplaceWith, {Key::Char, U'a', term::CONTROL}, just<replace_all>},
-    {Mode::ReplaceWith, {Key::Char, ANY_CHAR}, replace_with_append},
-    {Mode::ReplaceWith, {Key::Backspace}, replace_with_erase},
+    {Mode::ReplaceWith, {Key::Char, ANY_CHAR}, prompt_append<&Editor::replace_text, show_replace_prompt>},
+    {Mode::ReplaceWith, {Key::Backspace}, prompt_erase<&Editor::replace_text, show_replace_prompt>},
     {Mode::ReplaceWith, {Key::Enter}, just<replace_one>},
     {Mode::ReplaceWith, {Key::Esc}, replace_cancel},
 };

@@ -12,7 +12,6 @@
 #include "buffer.hpp"
 #include "clipboard/clipboard.hpp"
 #include "editor/history.hpp"
-#include "terminal/terminal.hpp"
 #include "text/position.hpp"
 
 using Clock = std::chrono::steady_clock;
@@ -38,10 +37,6 @@ struct MouseState {
 };
 
 struct Editor {
-    // Declared first so that it is destroyed last: the console is restored
-    // after everything else, the buffer included, has been released.
-    std::unique_ptr<term::TerminalGuard> terminal;
-
     Buffer buffer;
     Position cursor;
     std::optional<Position> anchor;
@@ -76,3 +71,7 @@ struct Editor {
 // Replaces the message line's text and stamps it with editor.now.
 void set_message(Editor& editor, std::string_view text);
 void clear_message(Editor& editor);
+// Clears a message more than STATUS_MESSAGE_TIMEOUT old, unless the encoding
+// menu is open (its text stays while it is). True when it cleared one, so
+// that the screen needs drawing.
+bool expire_message(Editor& editor, TimePoint now);

@@ -67,7 +67,7 @@ bool is_help_heading(std::string_view line)
     return true;
 }
 
-expected<void, IoError> draw_help(const Editor& editor, term::Output& out)
+void draw_help(const Editor& editor, term::Output& out)
 {
     const std::uint64_t width = editor.screen_width;
     const std::uint64_t height = editor.screen_height;
@@ -93,5 +93,4 @@ expected<void, IoError> draw_help(const Editor& editor, term::Output& out)
         draw_row(out, "╰", rule, BORDER_FOREGROUND, "╯", visible);
     }
     out.reset_color();
-    return out.flush();
 }

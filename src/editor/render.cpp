@@ -268,9 +268,9 @@ expected<void, IoError> render(Editor& editor, term::Output& out)
     draw_status_bar(editor, out);
     draw_message_line(editor, out);
     place_cursor(editor, out);
+    // The box is part of the frame: the terminal shows both at once, never
+    // the frame without it.
+    if (editor.help_visible) draw_help(editor, out);
     out.end_synchronized_update();
-    if (auto flushed = out.flush(); !flushed) return flushed;
-
-    if (editor.help_visible) return draw_help(editor, out);
-    return {};
+    return out.flush();
 }

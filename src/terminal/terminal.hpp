@@ -38,19 +38,4 @@ expected<bool, IoError> poll(std::chrono::milliseconds timeout);
 // So does a terminal that has gone away.
 expected<term::Event, IoError> read();
 
-// Owns the console output for the editing screen. Created once the console
-// has been switched over; its destruction switches it back.
-class TerminalGuard {
-public:
-    explicit TerminalGuard(int fd);
-    ~TerminalGuard();
-    TerminalGuard(const TerminalGuard&) = delete;
-    TerminalGuard& operator=(const TerminalGuard&) = delete;
-
-    Output& output() { return output_; }
-
-private:
-    Output output_;
-};
-
 }  // namespace term

@@ -77,10 +77,11 @@ TEST(HelpOverlay, CentredBoxWithTheKeyReference)
     EXPECT_EQ(screen->cell(3, 40).fg, BORDER);
     EXPECT_EQ(screen->cell(48, 40).bg, BOX);
 
-    // Written after the frame's synchronized update; the cursor stays where
-    // the last write of the box ended.
+    // Written inside the frame's synchronized update, so a terminal never
+    // shows the frame without it; the cursor stays where the last write of
+    // the box ended.
     const std::string bytes = frame_bytes(editor);
-    EXPECT_LT(bytes.find("\x1b[?2026l"), bytes.find("╭"));
+    EXPECT_LT(bytes.find("╭"), bytes.find("\x1b[?2026l"));
     EXPECT_EQ(screen->cursor_row(), 48);
     EXPECT_EQ(screen->cursor_column(), 67);
 }

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "editor/messages.hpp"
+#include "terminal/guard.hpp"
 #include "terminal/input_decoder.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/terminal_posix.hpp"
@@ -218,13 +219,17 @@ TEST(Terminal, GuardRestoresTheConsole)
 {
     Pty pty;
     const termios before = attributes(pty.slave);
-    ASSERT_TRUE(term::enable_raw_mode().has_value());
     {
         term::TerminalGuard guard(pty.slave);
+        ASSERT_FALSE(guard.failure());
+        EXPECT_FALSE(same_settings(attributes(pty.slave), before));
         guard.output().print("frame");
         ASSERT_TRUE(guard.output().flush().has_value());
     }
     EXPECT_EQ(pty.screen_bytes(),
+              "\x1b[?1049h"                                              // alternate screen
+              "\x1b[?1000h\x1b[?1002h\x1b[?1003h\x1b[?1015h\x1b[?1006h"  // mouse capture on
+              "\x1b[>1u"                                                 // keyboard enhancement pushed
               "frame"
               "\x1b[<u"                                                  // keyboard enhancement popped
               "\x1b[?1006l\x1b[?1015l\x1b[?1003l\x1b[?1002l\x1b[?1000l"  // mouse capture off
@@ -233,14 +238,17 @@ TEST(Terminal, GuardRestoresTheConsole)
               "\x1b[?1049l");                                            // normal screen
     EXPECT_TRUE(same_settings(attributes(pty.slave), before));
 
-    // A guard whose output fails still gives the console its settings back,
-    // and the failed write does not kill the process with SIGPIPE.
-    ASSERT_TRUE(term::enable_raw_mode().has_value());
+    // A set-up whose output fails gives the console its settings back at
+    // once and says why, and the failed write does not kill the process with
+    // SIGPIPE.
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     ::close(ends[0]);
     {
         term::TerminalGuard guard(ends[1]);
+        ASSERT_TRUE(guard.failure());
+        EXPECT_EQ(guard.failure()->message, "Broken pipe (os error 32)");
+        EXPECT_TRUE(same_settings(attributes(pty.slave), before));
     }
     ::close(ends[1]);
     EXPECT_TRUE(same_settings(attributes(pty.slave), before));

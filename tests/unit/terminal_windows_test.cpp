@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "terminal/guard.hpp"
 #include "terminal/input_decoder.hpp"
 #include "terminal/terminal.hpp"
 
@@ -155,12 +156,8 @@ TEST(WindowsConsole, TheGuardPutsTheConsoleBack)
     const DWORD original_output = output_mode();
     const UINT original_code_page = ::GetConsoleOutputCP();
     {
-        ASSERT_TRUE(term::enable_raw_mode());
-        term::Output out(1);
-        out.enter_alternate_screen();
-        ASSERT_TRUE(term::enter_editing_input(out));
-        ASSERT_TRUE(out.flush());
         term::TerminalGuard guard(1);
+        ASSERT_FALSE(guard.failure());
         EXPECT_NE(input_mode(), original_input);
     }
     EXPECT_EQ(input_mode() & ~DWORD{ENABLE_EXTENDED_FLAGS}, original_input & ~DWORD{ENABLE_EXTENDED_FLAGS});

@@ -1,0 +1,37 @@
+#pragma once
+// The console switched over for editing for exactly as long as the guard
+// lives, whichever way the run ends.
+
+#include <optional>
+
+#include "os/io_error.hpp"
+#include "terminal/output.hpp"
+
+namespace term {
+
+class TerminalGuard {
+public:
+    // Switches the console over, in this order: raw mode; the alternate
+    // screen; the editing input (mouse reports, key reporting). When a step
+    // fails the steps before it are undone at once and failure() says why.
+    explicit TerminalGuard(int fd);
+    // Puts back what the constructor switched, in the mirror order.
+    ~TerminalGuard();
+    TerminalGuard(const TerminalGuard&) = delete;
+    TerminalGuard& operator=(const TerminalGuard&) = delete;
+
+    const std::optional<IoError>& failure() const { return failure_; }
+    // The editing screen: every frame is written here.
+    Output& output() { return output_; }
+
+private:
+    void restore();
+
+    Output output_;
+    bool raw_mode_ = false;
+    bool alternate_screen_ = false;
+    bool editing_input_ = false;
+    std::optional<IoError> failure_;
+};
+
+}  // namespace term
