@@ -298,15 +298,15 @@ std::optional<std::string> Buffer::check_invariant() const
             if (record.at >= owned_.size() || slot_used[record.at]) return where + ": a bad or shared owned slot";
             slot_used[record.at] = true;
         } else {
-            if (record.at + record.size > text_.size())
-                return where + ": a stretch past the text";
+            if (record.at + record.size > text_.size()) return where + ": a stretch past the text";
             ++stretches;
         }
         const std::string_view text = line(row);
         if (text.find('\n') != std::string_view::npos) return where + ": holds an LF";
         if (!utf8::is_valid(text)) return where + ": not valid UTF-8";
     }
-    if (stretches != stretches_) return "stretch count " + std::to_string(stretches_) + ", not " + std::to_string(stretches);
+    if (stretches != stretches_)
+        return "stretch count " + std::to_string(stretches_) + ", not " + std::to_string(stretches);
     for (const std::uint64_t slot : free_owned_)
         if (slot >= owned_.size() || slot_used[slot] || !owned_[slot].empty()) return "a bad free slot";
     return std::nullopt;

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "text/position.hpp"
 #include "encoding/text_encoding.hpp"
 #include "text/lines.hpp"
+#include "text/position.hpp"
 
 class Buffer {
 public:

@@ -10,6 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "os/fd.hpp"
+
 extern char** environ;
 
 namespace {
@@ -22,24 +24,6 @@ int remaining_ms(Deadline deadline)
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
-
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    int get() const { return fd_; }
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 struct Pipe {
     Fd read;

@@ -3,7 +3,6 @@
 #include <climits>
 
 #include "clipboard/system_clipboard.hpp"
-#include "clipboard/windows_clipboard.hpp"
 
 namespace {
 

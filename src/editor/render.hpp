@@ -2,11 +2,11 @@
 // One whole frame from the editor state: status bar, gutter, text, scroll
 // bar, message line, cursor, and the help overlay on top when it is open.
 
-#include "os/expected.hpp"
 #include <string>
 #include <string_view>
 
 #include "editor/editor.hpp"
+#include "os/expected.hpp"
 #include "os/io_error.hpp"
 #include "terminal/output.hpp"
 

@@ -3,11 +3,11 @@
 // read a file whole, and overwrite a file in place. One implementation per
 // platform (file_io_posix.cpp, file_io_windows.cpp).
 
-#include "os/expected.hpp"
 #include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "os/expected.hpp"
 #include "os/io_error.hpp"
 
 // Whether the path's metadata can be had, following symbolic links. Anything

@@ -7,36 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "os/fd.hpp"
 #include "os/file_io.hpp"
 
 namespace {
 
 IoError last_os_error() { return IoError::from_errno(errno); }
-
-// Closes the file on every path that does not close it explicitly.
-class File {
-public:
-    explicit File(int fd) : fd_(fd) {}
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    ~File()
-    {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool is_open() const { return fd_ >= 0; }
-    // Closes now, so that an error of the close can be reported.
-    expected<void, IoError> close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 && errno != EINTR) return unexpected(last_os_error());
-        return {};
-    }
-
-private:
-    int fd_;
-};
 
 // Everything from the start of a freshly opened file to its end, whatever
 // the size said (another program may be writing to it meanwhile). Plain
@@ -114,7 +90,7 @@ expected<void, IoError> overwrite(const std::filesystem::path& path, std::string
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     }
     if (fd < 0) return unexpected(last_os_error());
-    File file(fd);
+    Fd file(fd);
 
     struct stat facts {};
     if (::fstat(file.get(), &facts) != 0) return unexpected(last_os_error());
@@ -172,7 +148,7 @@ bool path_exists(const std::filesystem::path& path)
 
 expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
 {
-    File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.is_open()) return unexpected(last_os_error());
     struct stat facts {};
     std::size_t size_hint = 0;

@@ -1,6 +1,5 @@
 #include "terminal/output.hpp"
 
-#include "terminal/write.hpp"
 
 namespace term {
 

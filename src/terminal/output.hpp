@@ -3,11 +3,11 @@
 // The terminal owns one bound to its file descriptor; tests make one that
 // only collects the bytes.
 
-#include "os/expected.hpp"
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "os/expected.hpp"
 #include "os/io_error.hpp"
 
 namespace term {
@@ -22,6 +22,11 @@ struct Color {
     static constexpr Color rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) { return {Kind::Rgb, r, g, b}; }
     friend bool operator==(const Color&, const Color&) = default;
 };
+
+// Writes all of `bytes` to the file descriptor, repeating partial and
+// interrupted writes; a write that accepts nothing is an error. One side per
+// platform (output_posix.cpp, output_windows.cpp).
+expected<void, IoError> write_all(int fd, std::string_view bytes);
 
 class Output {
 public:

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "terminal/backend.hpp"
 
 namespace term {
 

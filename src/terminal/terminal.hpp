@@ -2,11 +2,12 @@
 // The real terminal: raw mode, size, waiting for and reading events, and the
 // guard that puts the console back however the run ends.
 
-#include "os/expected.hpp"
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
+#include "os/expected.hpp"
 #include "os/io_error.hpp"
 #include "terminal/event.hpp"
 #include "terminal/output.hpp"
@@ -37,5 +38,19 @@ expected<bool, IoError> poll(std::chrono::milliseconds timeout);
 // or SIGQUIT received meanwhile comes out as an error naming the signal.
 // So does a terminal that has gone away.
 expected<term::Event, IoError> read();
+
+// What each platform's side (terminal_posix.cpp, terminal_windows.cpp) gives
+// the common poll() and read() above.
+namespace backend {
+
+// Waits until an event is ready or `timeout_ms` has passed (-1: no limit);
+// true when one is ready.
+expected<bool, IoError> wait_for_event(int timeout_ms);
+
+// The next ready event, or the failure that ended the terminal (it sticks);
+// nothing while none is ready.
+std::optional<expected<Event, IoError>> take_event();
+
+}  // namespace backend
 
 }  // namespace term

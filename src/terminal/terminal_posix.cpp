@@ -14,11 +14,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "terminal/backend.hpp"
 #include "terminal/input_decoder.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/terminal_posix.hpp"
-#include "terminal/write.hpp"
 
 namespace term {
 
@@ -275,21 +273,6 @@ void write_error_line(std::string_view utf8)
     std::string line(utf8);
     line += '\n';
     (void)write_all(STDERR_FILENO, line);
-}
-
-expected<void, IoError> write_all(int fd, std::string_view bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) continue;
-            return unexpected(IoError::from_errno(errno));
-        }
-        if (n == 0) return unexpected(IoError::from_errno(EIO));
-        done += static_cast<std::size_t>(n);
-    }
-    return {};
 }
 
 }  // namespace term

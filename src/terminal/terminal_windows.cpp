@@ -15,10 +15,8 @@
 #include <vector>
 
 #include "os/wide_text.hpp"
-#include "terminal/backend.hpp"
 #include "terminal/console_input.hpp"
 #include "terminal/terminal.hpp"
-#include "terminal/write.hpp"
 
 namespace term {
 
@@ -325,22 +323,6 @@ std::optional<expected<Event, IoError>> backend::take_event()
     Event event = std::move(state.ready.front());
     state.ready.pop_front();
     return event;
-}
-
-expected<void, IoError> write_all(int fd, std::string_view bytes)
-{
-    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-    if (handle == INVALID_HANDLE_VALUE) return unexpected(IoError::from_windows(ERROR_INVALID_HANDLE));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-        DWORD n = 0;
-        if (!::WriteFile(handle, bytes.data() + done, piece, &n, nullptr))
-            return unexpected(IoError::last_windows_error());
-        if (n == 0) return unexpected(IoError::from_windows(ERROR_WRITE_FAULT));
-        done += n;
-    }
-    return {};
 }
 
 void write_error_line(std::string_view utf8)

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "editor/render.hpp"
+#include "encoding/text_encoding.hpp"
 #include "screen/support/frame.hpp"
 #include "terminal/output.hpp"
-#include "encoding/text_encoding.hpp"
 
 namespace {
 

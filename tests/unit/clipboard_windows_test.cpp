@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "clipboard/clipboard.hpp"
-#include "clipboard/windows_clipboard.hpp"
+#include "clipboard/system_clipboard.hpp"
 #include "editor/clipboard_ops.hpp"
 #include "editor/editing.hpp"
 #include "support/editor_state.hpp"
