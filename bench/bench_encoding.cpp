@@ -14,11 +14,18 @@
 #include <utility>
 #include <vector>
 
+#include "buffer.hpp"
 #include "encoding/codec.hpp"
 #include "encoding/detect.hpp"
 #include "text/lines.hpp"
 
 namespace {
+
+std::string joined(const Buffer& buffer)
+{
+    return join_lines(
+        buffer.line_count(), [&](std::uint64_t row) { return buffer.line(row); }, LineEnding::Lf);
+}
 
 constexpr std::size_t FILE_SIZE = 100 * 1000 * 1000;
 
@@ -70,15 +77,15 @@ const std::string& cp1251_file()
         // Cyrillic letters take two bytes in UTF-8 and one in the code page:
         // a million lines of 100 characters.
         const std::string text = make_text(russian_words(), 190, FILE_SIZE * 19 / 10);
-        return *encode_document(text, TextEncoding::Cp1251);
+        return *encode_text(text, TextEncoding::Cp1251);
     }();
     return file;
 }
 
 const std::string& utf16_file()
 {
-    static const std::string file = *encode_document(make_text(russian_words(), 190, FILE_SIZE * 19 / 20),
-                                                     TextEncoding::Utf16Le);
+    static const std::string file = *encode_text(make_text(russian_words(), 190, FILE_SIZE * 19 / 20),
+                                                 TextEncoding::Utf16Le);
     return file;
 }
 
@@ -155,7 +162,7 @@ void write_file(benchmark::State& state, const std::string& file, TextEncoding e
 {
     const Buffer buffer(split_lines(decode_text(file, encoding)));
     for (auto _ : state) {
-        auto bytes = encode_document(join_lines(buffer, LineEnding::Lf), encoding);
+        auto bytes = encode_text(joined(buffer), encoding);
         if (!bytes || bytes->size() != file.size()) {
             state.SkipWithError("the file does not come back");
             return;
@@ -192,7 +199,7 @@ void join_only(benchmark::State& state, const std::string& file, TextEncoding en
 {
     const Buffer buffer(split_lines(decode_text(file, encoding)));
     for (auto _ : state) {
-        std::string text = join_lines(buffer, LineEnding::Lf);
+        std::string text = joined(buffer);
         benchmark::DoNotOptimize(text.data());
     }
     report(state, file.size());
@@ -202,7 +209,7 @@ void encode_only(benchmark::State& state, const std::string& file, TextEncoding 
 {
     const std::string text = decode_text(file, encoding);
     for (auto _ : state) {
-        auto bytes = encode_document(text, encoding);
+        auto bytes = encode_text(text, encoding);
         if (!bytes || bytes->size() != file.size()) {
             state.SkipWithError("the file does not come back");
             return;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/editor.hpp"
+#include "editor/messages.hpp"
 #include "editor/render.hpp"
 #include "terminal/output.hpp"
 
@@ -32,7 +33,7 @@ Editor make_editor(std::size_t line_count)
     editor.screen_height = 50;
     editor.top_line = line_count / 2;
     editor.cursor = {line_count / 2, 0};
-    editor.status_message.text = std::string(STARTUP_HINT);
+    editor.status_message.text = std::string(msg::STARTUP_HINT);
     return editor;
 }
 
