@@ -225,17 +225,17 @@ TEST(DetectionSample, ThirtyMegabytesOfAsciiWithCp1251LinesNearTheEnd)
 
 namespace {
 
-// Line n of a file where every other line is Russian in windows-1251.
+// Line n of a file where every other line is Russian in windows-1251, the
+// line's number at its end. The lines have every length, the Russian ones
+// start with a letter: a line start falls at every place of an eight-byte
+// word, right after an ASCII line or a Russian one.
 std::string numbered_line(std::size_t n)
 {
+    std::string line = n % 2 ? "\xC2\xF7\xE5\xF0\xE0 \xEC\xFB \xE4\xEE\xEB\xE3\xEE \xE3\xF3\xEB\xFF\xEB\xE8 " : "";
+    line += std::string(n % 23, 'x');
     std::array<char, 32> number;
-    std::snprintf(number.data(), number.size(), "%08zu ", n);
-    std::string line = number.data();
-    line += n % 2 ? "\xC2\xF7\xE5\xF0\xE0 \xEC\xFB \xE4\xEE\xEB\xE3\xEE \xE3\xF3\xEB\xFF\xEB\xE8"
-                  : "plain ASCII words here";
-    line += std::string(n % 40, 'x');
-    line += '\n';
-    return line;
+    std::snprintf(number.data(), number.size(), " %08zu\n", n);
+    return line + number.data();
 }
 
 }  // namespace
@@ -259,7 +259,8 @@ TEST(DetectionSample, WholeNonAsciiLinesEvenlyFromAllOverTheFile)
         const std::size_t end = sample.find('\n', at);
         ASSERT_NE(end, std::string::npos) << "the sample ends inside a line";
         const std::string_view line = std::string_view(sample).substr(at, end + 1 - at);
-        const std::size_t n = std::stoul(std::string(line.substr(0, 8)));
+        ASSERT_GE(line.size(), 9u);
+        const std::size_t n = std::stoul(std::string(line.substr(line.size() - 9, 8)));
         ASSERT_EQ(line, numbered_line(n)) << "not a whole line of the file at " << at;
         ASSERT_EQ(n % 2, 1u) << "an ASCII line in the sample";
         ASSERT_TRUE(first || n > previous) << "line " << n << " after " << previous;
