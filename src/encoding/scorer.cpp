@@ -47,8 +47,13 @@ constexpr double CONTROL = -4.0;
 // Box drawing among box drawing or spaces: a screen or a table.
 constexpr double BOX_DRAWING = 1.0;
 
-// A reading is taken when its mean score reaches this ...
-constexpr double PLAUSIBLE = 0.2;
+// A reading is taken when its mean score reaches this (windows-1251,
+// windows-1252, IBM866) ... In a Cyrillic reading every letter is above
+// 0x7F and well known to the tables: Russian in KOI8-R or ISO-8859-5 read as
+// windows-1251 still scores up to about 0.15 where real text scores 0.8 and
+// more. Latin letters above 0x7F are the rarer accented ones, whose pairs the
+// word lists know less well: real text scores from about 0.3.
+constexpr std::array<double, 3> PLAUSIBLE = {0.5, 0.2, 0.5};
 // ... and is at least this much above the other two readings' mean scores.
 constexpr double CLEARLY_BETTER = 0.75;
 
@@ -189,7 +194,7 @@ std::optional<TextEncoding> code_page_by_reading(std::string_view bytes)
 {
     const std::array<double, 3> scores = code_page_scores(bytes);
     const auto best = static_cast<std::size_t>(std::ranges::max_element(scores) - scores.begin());
-    if (scores[best] < PLAUSIBLE) return std::nullopt;
+    if (scores[best] < PLAUSIBLE[best]) return std::nullopt;
     for (std::size_t k = 0; k < scores.size(); ++k)
         if (k != best && scores[best] - scores[k] < CLEARLY_BETTER) return std::nullopt;
     return PAGE_ENCODINGS[best];
