@@ -249,6 +249,38 @@ TEST(CodePageScorer, NeverNamesTheWrongCodePage)
     EXPECT_GE(named * 10, asked * 9);
 }
 
+// Each thing text does not do lowers a reading's score: the same bytes
+// read better without it.
+TEST(CodePageScorer, WhatTextDoesNotDoReadsWorse)
+{
+    struct Case {
+        const char* what;
+        std::string_view better;
+        std::string_view worse;
+        std::size_t page;  // 0 windows-1251, 1 windows-1252, 2 IBM866
+    };
+    const Case cases[] = {
+        {"odd case pattern", "\xEF\xF0\xE8\xE2\xE5\xF2 \xEC\xE8\xF0", "\xEF\xD0\xE8\xC2\xE5\xD2 \xEC\xC8\xF0", 0},
+        {"Cyrillic inside a Latin word", "Caf\xE9 au lait", "Caf\xE9 au lait", 1},
+        {"unusual letter pairs", "\xEF\xF0\xE8\xE2\xE5\xF2", "\xFB\xFA\xFC\xF9\xFB\xE9", 0},
+        {"a symbol between letters", "r\xE9sum\xE9", "r\xA4sum\xA4", 1},
+        {"a control character", "na\xEFve", "na\x81ve", 1},
+        {"box drawing that does not join", "\xC9\xCD\xCD\xCD\xBB", "\xC9\xB5\xD0\xBE\xBB", 2},
+        {"box drawing against a letter", "\xB3 \xA0\xA1\xA2 \xB3", "\xB3\xA0\xA1\xA2\xB3", 2},
+    };
+    for (const Case& c : cases) {
+        const double better = code_page_scores(c.better)[c.page];
+        // The Cyrillic-inside-Latin case compares two readings of one text.
+        const double worse = std::string_view(c.what).starts_with("Cyrillic") ? code_page_scores(c.worse)[0]
+                                                                              : code_page_scores(c.worse)[c.page];
+        EXPECT_GT(better, worse + 0.5) << c.what;
+    }
+    EXPECT_EQ(code_page_scores("plain ASCII"), (std::array<double, 3>{}));
+    // A lone letter that is a word in every reading (French à, Russian а)
+    // decides nothing.
+    EXPECT_EQ(code_page_by_reading("Voir \xE0 la page 3, \xE0 droite."), std::nullopt);
+}
+
 TEST(DetectionSample, ThirtyMegabytesOfAsciiWithCp1251LinesNearTheEnd)
 {
     const std::vector<Sample> samples = stored_samples();
