@@ -274,6 +274,7 @@ TEST(CodePageScorer, WhatTextDoesNotDoReadsWorse)
         const double worse = std::string_view(c.what).starts_with("Cyrillic") ? code_page_scores(c.worse)[0]
                                                                               : code_page_scores(c.worse)[c.page];
         EXPECT_GT(better, worse + 0.5) << c.what;
+        EXPECT_LT(worse, 0) << c.what;
     }
     EXPECT_EQ(code_page_scores("plain ASCII"), (std::array<double, 3>{}));
     // A lone letter that is a word in every reading (French à, Russian а)
