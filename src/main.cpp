@@ -9,10 +9,13 @@
 #include "editor/document.hpp"
 #include "editor/editor.hpp"
 #include "editor/messages.hpp"
+#include "editor/palette.hpp"
 #include "editor/render.hpp"
 #include "os/command_line.hpp"
 #include "terminal/guard.hpp"
+#include "terminal/screen.hpp"
 #include "terminal/terminal.hpp"
+#include "terminal/vt_writer.hpp"
 
 namespace {
 
@@ -25,15 +28,49 @@ int fail(std::string_view prefix, const IoError& error)
 // The editing screen goes to standard output, descriptor 1 on every platform.
 constexpr int SCREEN = 1;
 
-std::optional<IoError> run(Editor& editor, term::Output& screen)
+// During a stream of input (a paste without bracketed paste, a held key) a
+// frame still shows at least this often.
+constexpr std::chrono::milliseconds BURST_FRAME_INTERVAL{50};
+
+// The frame drawn into the screen model, and what changed sent in one write.
+class Screen {
+public:
+    explicit Screen(term::Output& out) : out_(out) {}
+    expected<void, IoError> draw(Editor& editor)
+    {
+        render(editor, grid_);
+        writer_.write(grid_, out_);
+        auto flushed = out_.flush();
+        // What reached the terminal is no longer known.
+        if (!flushed) writer_.invalidate();
+        return flushed;
+    }
+
+private:
+    term::Output& out_;
+    term::Grid grid_;
+    term::VtWriter writer_{style::PALETTE};
+};
+
+std::optional<IoError> run(Editor& editor, term::Output& out)
 {
-    if (auto drawn = render(editor, screen); !drawn) return drawn.error();
+    Screen screen(out);
+    if (auto drawn = screen.draw(editor); !drawn) return drawn.error();
     while (!editor.quit_requested) {
-        auto handled = dispatch_event(editor);
+        auto handled = dispatch_event(editor, EVENT_POLL_TIMEOUT);
         if (!handled) return handled.error();
+        bool redraw = handled->value_or(false);
+        // Every event already waiting is handled before the frame is drawn,
+        // so that a burst of input costs one frame, not one per event.
+        const TimePoint burst_end = Clock::now() + BURST_FRAME_INTERVAL;
+        while (*handled && !editor.quit_requested && Clock::now() < burst_end) {
+            handled = dispatch_event(editor, std::chrono::milliseconds(0));
+            if (!handled) return handled.error();
+            redraw = redraw || handled->value_or(false);
+        }
         const bool expired = expire_message(editor, Clock::now());
-        if (*handled || expired) {
-            if (auto drawn = render(editor, screen); !drawn) return drawn.error();
+        if (redraw || expired) {
+            if (auto drawn = screen.draw(editor); !drawn) return drawn.error();
         }
     }
     return std::nullopt;

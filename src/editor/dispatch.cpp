@@ -411,12 +411,12 @@ bool handle_event(Editor& editor, const term::Event& event, TimePoint now)
     return false;
 }
 
-expected<bool, IoError> dispatch_event(Editor& editor)
+expected<std::optional<bool>, IoError> dispatch_event(Editor& editor, std::chrono::milliseconds timeout)
 {
-    const auto ready = term::poll(EVENT_POLL_TIMEOUT);
+    const auto ready = term::poll(timeout);
     if (!ready) return unexpected(ready.error());
-    if (!*ready) return false;
+    if (!*ready) return std::optional<bool>();
     const auto event = term::read();
     if (!event) return unexpected(event.error());
-    return handle_event(editor, *event, Clock::now());
+    return std::optional<bool>(handle_event(editor, *event, Clock::now()));
 }

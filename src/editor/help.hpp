@@ -4,11 +4,11 @@
 #include <string_view>
 
 #include "editor/editor.hpp"
-#include "terminal/output.hpp"
+#include "terminal/screen.hpp"
 
-// Queues the box, centred for the screen size, as part of the frame being
-// drawn; the terminal cursor is left where the box's last write ended.
-void draw_help(const Editor& editor, term::Output& out);
+// Draws the box over the frame, centred for the screen size; the cursor is
+// left where the box's last cell ends.
+void draw_help(const Editor& editor, term::Grid& grid);
 
 // Two leading spaces, then only upper-case letters and white space.
 bool is_help_heading(std::string_view line);

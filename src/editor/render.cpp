@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -10,26 +9,15 @@
 #include "editor/help.hpp"
 #include "editor/layout.hpp"
 #include "editor/messages.hpp"
+#include "editor/palette.hpp"
 #include "encoding/text_encoding.hpp"
 #include "text/utf8.hpp"
 
 namespace {
 
-constexpr term::Color LINE_NUMBER_FOREGROUND = term::Color::rgb(110, 110, 110);
-constexpr term::Color SELECTION_BACKGROUND = term::Color::rgb(50, 80, 140);
-constexpr term::Color THUMB_FOREGROUND = term::Color::rgb(90, 90, 90);
-constexpr term::Color THUMB_HOVER_FOREGROUND = term::Color::rgb(130, 130, 130);
-constexpr term::Color BAR_BACKGROUND = term::Color::rgb(55, 55, 55);
-
 constexpr std::uint64_t NO_LIMIT = std::numeric_limits<std::uint64_t>::max();
 
-void set_colors(term::Output& out, term::Color foreground, term::Color background)
-{
-    out.set_foreground(foreground);
-    out.set_background(background);
-}
-
-// Terminal coordinates are 16-bit; a cursor far right of a narrow text area
+// Screen coordinates are 16-bit; a cursor far right of a narrow text area
 // goes to the last addressable column rather than wrapping around to 0.
 std::uint16_t coordinate(std::uint64_t value)
 {
@@ -45,81 +33,48 @@ bool is_control_at(std::string_view text, std::size_t i)
            static_cast<unsigned char>(text[i + 1]) < 0xA0;
 }
 
-// Whether any of eight bytes is below 0x20, is 0x7F or is 0xC2 (the lead
-// byte of U+0080 to U+00BF): the bytes that may start a control character.
-bool word_may_hold_control(const char* p)
-{
-    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
-    constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    const auto has_zero = [](std::uint64_t v) { return ((v - ONES) & ~v & HIGHS) != 0; };
-    const bool below_space = ((word - ONES * 0x20) & ~word & HIGHS) != 0;
-    return below_space || has_zero(word ^ (ONES * 0x7F)) || has_zero(word ^ (ONES * 0xC2));
-}
-
-// Text almost never holds control characters: print it as it is then,
-// without building a copy. Rows are read eight bytes at a time, since every
-// visible row of every frame goes through here.
-void print_visible(term::Output& out, std::string_view text)
-{
-    std::size_t i = 0;
-    while (i + 8 <= text.size() && !word_may_hold_control(text.data() + i)) i += 8;
-    for (; i < text.size(); ++i) {
-        if (is_control_at(text, i)) {
-            out.print(visible_text(text));
-            return;
-        }
-    }
-    out.print(text);
-}
-
 // The line number right-aligned before one space, in gutter colours.
-void draw_line_number(term::Output& out, std::uint64_t number, std::uint64_t gutter)
+void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number, std::uint64_t gutter)
 {
     const std::string digits = std::to_string(number);
     std::string cell(gutter - 1 - std::min<std::uint64_t>(digits.size(), gutter - 1), ' ');
     cell += digits;
     cell += ' ';
-    set_colors(out, LINE_NUMBER_FOREGROUND, term::Color::reset());
-    out.print(cell);
-    out.reset_color();
+    grid.put(0, row, cell, style::LINE_NUMBER);
 }
 
-// The visible characters of one row, with the part inside the selection
-// (from its start up to but not including its end) highlighted.
-void draw_text(const Editor& editor, term::Output& out, std::uint64_t row, std::uint64_t width)
+// The visible characters of one document line from `column` on, with the
+// part inside the selection (from its start up to but not including its
+// end) highlighted.
+void draw_text(const Editor& editor, term::Grid& grid, std::uint16_t row, std::uint64_t line, std::uint16_t column,
+               std::uint64_t width)
 {
-    const std::string_view shown = utf8::substr(editor.buffer.line(row), editor.left_column, width);
-    if (shown.empty()) return;
+    const std::string_view shown = utf8::substr(editor.buffer.line(line), editor.left_column, width);
+    const auto end = static_cast<std::uint16_t>(std::min<std::uint64_t>(column + width, grid.width()));
     if (!editor.anchor) {
-        print_visible(out, shown);
+        grid.put(column, row, shown, style::PLAIN, end);
         return;
     }
     const Position start = std::min(*editor.anchor, editor.cursor);
-    const Position end = std::max(*editor.anchor, editor.cursor);
-    if (row < start.row || row > end.row) {
-        print_visible(out, shown);
+    const Position stop = std::max(*editor.anchor, editor.cursor);
+    if (line < start.row || line > stop.row) {
+        grid.put(column, row, shown, style::PLAIN, end);
         return;
     }
     // Selected columns of this row, as indexes into the visible part.
-    const std::uint64_t from = row == start.row ? start.column : 0;
-    const std::uint64_t to = row == end.row ? end.column : NO_LIMIT;
+    const std::uint64_t from = line == start.row ? start.column : 0;
+    const std::uint64_t to = line == stop.row ? stop.column : NO_LIMIT;
     const std::uint64_t left = editor.left_column;
     const std::uint64_t first = from > left ? from - left : 0;
     const std::uint64_t last = to > left ? to - left : 0;
     const std::size_t a = utf8::byte_offset(shown, first);
     const std::size_t b = last > first ? utf8::byte_offset(shown, last) : a;
-    print_visible(out, shown.substr(0, a));
-    if (b > a) {
-        set_colors(out, term::Color::white(), SELECTION_BACKGROUND);
-        print_visible(out, shown.substr(a, b - a));
-        out.reset_color();
-    }
-    print_visible(out, shown.substr(b));
+    column = grid.put(column, row, shown.substr(0, a), style::PLAIN, end);
+    column = grid.put(column, row, shown.substr(a, b - a), style::SELECTION, end);
+    grid.put(column, row, shown.substr(b), style::PLAIN, end);
 }
 
-void draw_text_area(Editor& editor, term::Output& out)
+void draw_text_area(const Editor& editor, term::Grid& grid)
 {
     const std::uint64_t height = text_area_height(editor);
     const std::uint64_t gutter = gutter_width(editor);
@@ -127,20 +82,14 @@ void draw_text_area(Editor& editor, term::Output& out)
     const std::uint64_t lines = editor.buffer.line_count();
     for (std::uint64_t r = 0; r < height; ++r) {
         const std::uint64_t n = editor.top_line + r;
-        out.move_to(0, coordinate(r + 1));
-        out.clear_current_line();
-        if (gutter > 0) {
-            if (n >= lines) {
-                out.print(std::string(gutter, ' '));
-                continue;
-            }
-            draw_line_number(out, n + 1, gutter);
-        }
-        if (n < lines) draw_text(editor, out, n, width);
+        if (n >= lines) break;
+        const std::uint16_t row = coordinate(r + 1);
+        if (gutter > 0) draw_line_number(grid, row, n + 1, gutter);
+        draw_text(editor, grid, row, n, coordinate(gutter), width);
     }
 }
 
-void draw_scroll_bar(const Editor& editor, term::Output& out)
+void draw_scroll_bar(const Editor& editor, term::Grid& grid)
 {
     if (editor.screen_width == 0 || editor.screen_height <= 2) return;
     const std::uint64_t track = text_area_height(editor);
@@ -153,12 +102,7 @@ void draw_scroll_bar(const Editor& editor, term::Output& out)
     }
     const bool hover = editor.scrollbar_hover;
     const auto column = static_cast<std::uint16_t>(editor.screen_width - 1);
-    for (std::uint64_t t = 0; t < track; ++t) {
-        out.move_to(column, coordinate(t + 1));
-        if (t < first || t >= first + size) {
-            out.print(" ");
-            continue;
-        }
+    for (std::uint64_t t = first; t < first + size && t < track; ++t) {
         std::string_view glyph = "│";
         if (hover) {
             if (size == 1)
@@ -170,18 +114,14 @@ void draw_scroll_bar(const Editor& editor, term::Output& out)
             else
                 glyph = "█";
         }
-        set_colors(out, hover ? THUMB_HOVER_FOREGROUND : THUMB_FOREGROUND, term::Color::reset());
-        out.print(glyph);
-        out.reset_color();
+        grid.put(column, coordinate(t + 1), glyph, hover ? style::THUMB_HOVER : style::THUMB);
     }
 }
 
-void draw_status_bar(const Editor& editor, term::Output& out)
+void draw_status_bar(const Editor& editor, term::Grid& grid)
 {
     const Buffer& buffer = editor.buffer;
-    out.move_to(0, 0);
-    set_colors(out, term::Color::white(), BAR_BACKGROUND);
-    out.clear_current_line();
+    grid.fill(0, 0, grid.width(), ' ', style::BAR);
 
     std::string left(1, ' ');
     left += visible_text(file_display_name(buffer));
@@ -199,37 +139,30 @@ void draw_status_bar(const Editor& editor, term::Output& out)
     const std::uint64_t width = editor.screen_width;
     const std::uint64_t left_len = utf8::length(left);
     const std::uint64_t right_len = utf8::length(right);
-    if (left_len + right_len < width) {
-        left.append(width - left_len - right_len, ' ');
-        out.print(left);
-        out.print(right);
-    } else {
-        out.print(utf8::substr(left, 0, width));
-    }
-    out.reset_color();
+    grid.put(0, 0, left, style::BAR);
+    if (left_len + right_len < width) grid.put(coordinate(width - right_len), 0, right, style::BAR);
 }
 
-void draw_message_line(const Editor& editor, term::Output& out)
+void draw_message_line(const Editor& editor, term::Grid& grid)
 {
     const std::uint64_t width = editor.screen_width;
-    out.move_to(0, editor.screen_height > 0 ? static_cast<std::uint16_t>(editor.screen_height - 1) : 0);
-    out.clear_current_line();
+    const std::uint16_t row = editor.screen_height > 0 ? static_cast<std::uint16_t>(editor.screen_height - 1) : 0;
+    // The row is the status bar's too on a screen one row high.
+    grid.fill(0, row, grid.width(), ' ', style::PLAIN);
     const std::string_view message = editor.status_message.text;
     if (message.empty() || width == 0) return;
-    std::string line(1, ' ');
-    line += visible_text(utf8::substr(message, 0, width - 1));
-    line.append(width - utf8::length(line), ' ');
-    set_colors(out, term::Color::white(), BAR_BACKGROUND);
-    out.print(line);
-    out.reset_color();
+    grid.fill(0, row, grid.width(), ' ', style::BAR);
+    grid.put(1, row, utf8::substr(message, 0, width - 1), style::BAR);
 }
 
-void place_cursor(const Editor& editor, term::Output& out)
+void place_cursor(const Editor& editor, term::Grid& grid)
 {
     const std::uint64_t column = editor.cursor.column > editor.left_column ? editor.cursor.column - editor.left_column
                                                                            : 0;
     const std::uint64_t row = editor.cursor.row > editor.top_line ? editor.cursor.row - editor.top_line : 0;
-    out.move_to(coordinate(gutter_width(editor) + column), coordinate(row + 1));
+    grid.cursor.column = coordinate(gutter_width(editor) + column);
+    grid.cursor.row = coordinate(row + 1);
+    grid.cursor.visible = true;
 }
 
 }  // namespace
@@ -256,21 +189,17 @@ std::string visible_text(std::string_view text)
     return shown;
 }
 
-expected<void, IoError> render(Editor& editor, term::Output& out)
+void render(Editor& editor, term::Grid& grid)
 {
     // The gutter is sized by this frame's line count; the layout helpers keep
     // using it until the next frame.
     editor.gutter_line_count = editor.buffer.line_count();
 
-    out.begin_synchronized_update();
-    draw_text_area(editor, out);
-    draw_scroll_bar(editor, out);
-    draw_status_bar(editor, out);
-    draw_message_line(editor, out);
-    place_cursor(editor, out);
-    // The box is part of the frame: the terminal shows both at once, never
-    // the frame without it.
-    if (editor.help_visible) draw_help(editor, out);
-    out.end_synchronized_update();
-    return out.flush();
+    grid.reset(editor.screen_width, editor.screen_height);
+    draw_text_area(editor, grid);
+    draw_scroll_bar(editor, grid);
+    draw_status_bar(editor, grid);
+    draw_message_line(editor, grid);
+    place_cursor(editor, grid);
+    if (editor.help_visible) draw_help(editor, grid);
 }

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "editor/palette.hpp"
 #include "editor/render.hpp"
 #include "encoding/text_encoding.hpp"
 #include "screen/support/frame.hpp"
 #include "terminal/output.hpp"
+#include "terminal/vt_writer.hpp"
 
 namespace {
 
@@ -309,7 +311,11 @@ TEST(Frame, OneSynchronizedBatch)
     term::Output full(fd);
     Editor twelve = make_editor(numbered_lines(12), 30, 8);
     twelve.help_visible = true;
-    const auto result = render(twelve, full);
+    term::Grid grid;
+    render(twelve, grid);
+    term::VtWriter writer(style::PALETTE);
+    writer.write(grid, full);
+    const auto result = full.flush();
     ::close(fd);
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error().message, IoError::from_errno(ENOSPC).message);

@@ -2,8 +2,10 @@
 
 #include <stdexcept>
 
+#include "editor/palette.hpp"
 #include "editor/render.hpp"
 #include "terminal/output.hpp"
+#include "terminal/vt_writer.hpp"
 
 Editor make_editor(std::vector<std::string> lines, int width, int height)
 {
@@ -16,8 +18,12 @@ Editor make_editor(std::vector<std::string> lines, int width, int height)
 
 std::string frame_bytes(Editor& editor)
 {
+    term::Grid grid;
+    render(editor, grid);
+    term::VtWriter writer(style::PALETTE);
     term::Output out;
-    if (!render(editor, out)) throw std::runtime_error("render failed on a collecting output");
+    writer.write(grid, out);
+    if (!out.flush()) throw std::runtime_error("a collecting output failed");
     return out.written();
 }
 
