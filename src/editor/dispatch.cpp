@@ -341,6 +341,15 @@ std::span<const Binding> table_for(term::KeyModifiers modifiers)
     return PLAIN_KEYS;
 }
 
+// An empty selection (Shift+Left at the start, a click) selects nothing,
+// but kept through an edit that moves the cursor it would grow over the text
+// just typed, and the next key would delete that text. It is dropped before
+// a key or a paste acts; a Shift movement sets the same anchor again at once.
+void drop_empty_selection(Editor& editor)
+{
+    if (editor.anchor && *editor.anchor == editor.cursor) editor.anchor.reset();
+}
+
 void normal_key(Editor& editor, const term::KeyEvent& key)
 {
     // Bring a cursor that the wheel or the scroll bar left off screen back
@@ -350,11 +359,7 @@ void normal_key(Editor& editor, const term::KeyEvent& key)
         editor.help_visible = true;
         return;
     }
-    // An empty selection (Shift+Left at the start, a click) selects nothing,
-    // but kept through an edit that moves the cursor it would grow over the
-    // text just typed, and the next key would delete that text. It is dropped
-    // here; a Shift movement sets the same anchor again at once.
-    if (editor.anchor && *editor.anchor == editor.cursor) editor.anchor.reset();
+    drop_empty_selection(editor);
     const std::span<const Binding> table = table_for(key.modifiers);
     if (table.data() == PLAIN_KEYS) editor.quit_armed = false;
 
@@ -380,11 +385,31 @@ void handle_key(Editor& editor, const term::KeyEvent& key)
     } else {
         normal_key(editor, key);
     }
-    // Edits that do not move the anchor (undo, Ctrl+K, Backspace past an
-    // empty selection, a reload) can leave it past a line end or past the last
-    // line. It is pulled back to the nearest text, as every use of the
-    // selection would take it anyway, so that it always names the document.
-    if (editor.anchor) editor.anchor = clamp_to_document(editor.buffer, *editor.anchor);
+}
+
+// A bracketed paste is text, not keys: inserted as it is, or in a prompt its
+// first line. The encoding menu and the help box take only keys.
+bool handle_paste(Editor& editor, const term::PasteEvent& paste)
+{
+    if (editor.help_visible || editor.encoding_menu_open) return false;
+    if (editor.mode != Mode::Normal) {
+        const std::string_view first_line = std::string_view(paste.text).substr(0, paste.text.find_first_of("\r\n"));
+        if (editor.mode == Mode::ReplaceWith) {
+            editor.replace_text += first_line;
+            show_replace_prompt(editor);
+        } else {
+            editor.search_text += first_line;
+            editor.mode == Mode::Find ? show_find_prompt(editor) : show_replace_find_prompt(editor);
+        }
+        return true;
+    }
+    snap_cursor_into_view(editor);
+    drop_empty_selection(editor);
+    editor.quit_armed = false;
+    paste_text(editor, paste.text);
+    if (paste.cut) set_message(editor, msg::PASTE_CUT);
+    keep_cursor_visible(editor);
+    return true;
 }
 
 }  // namespace
@@ -405,10 +430,18 @@ bool handle_event(Editor& editor, const term::Event& event, TimePoint now)
         // A held key (Repeat) and a release never act.
         if (key->kind != term::KeyEventKind::Press) return false;
         handle_key(editor, *key);
-        return true;
+    } else if (const auto* paste = std::get_if<term::PasteEvent>(&event)) {
+        if (!handle_paste(editor, *paste)) return false;
+    } else {
+        // Focus changes.
+        return false;
     }
-    // Focus changes and pasted text (bracketed paste is never asked for).
-    return false;
+    // Edits that do not move the anchor (undo, Ctrl+K, Backspace past an
+    // empty selection, a reload) can leave it past a line end or past the last
+    // line. It is pulled back to the nearest text, as every use of the
+    // selection would take it anyway, so that it always names the document.
+    if (editor.anchor) editor.anchor = clamp_to_document(editor.buffer, *editor.anchor);
+    return true;
 }
 
 expected<std::optional<bool>, IoError> dispatch_event(Editor& editor, std::chrono::milliseconds timeout)

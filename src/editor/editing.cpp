@@ -132,6 +132,24 @@ void insert_text(Editor& editor, std::string_view text)
     as_one_step(editor, [&] { insert(editor, std::move(kept)); });
 }
 
+void paste_text(Editor& editor, std::string_view text)
+{
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            lines.push_back(text[i]);
+            continue;
+        }
+        lines.push_back('\n');
+        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    begin_group(editor.history);
+    delete_selection(editor);
+    insert(editor, std::move(lines));
+    end_group(editor.history);
+}
+
 void replace_at(Editor& editor, Position at, std::uint64_t count, std::string_view text)
 {
     as_one_step(editor, [&] {

@@ -18,6 +18,10 @@ void delete_to_line_end(Editor& editor);
 void duplicate_line(Editor& editor);
 // LF splits the line, CR is skipped; one undo step.
 void insert_text(Editor& editor, std::string_view text);
+// A paste from the terminal: replaces the selection with the text as it is,
+// tabs and control characters included, each CR LF, lone CR and lone LF a
+// line break; the whole paste is one undo step and the cursor ends after it.
+void paste_text(Editor& editor, std::string_view text);
 // Puts the cursor at `at` (limited to the document) and replaces the `count`
 // characters there (never more than the line holds after it) with `text`, as
 // Delete pressed `count` times and then `text` typed would; the cursor ends

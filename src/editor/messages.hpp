@@ -44,6 +44,7 @@ inline constexpr std::string_view LINE_NUMBERS_ON = "Qator raqamlari yoqildi";
 inline constexpr std::string_view LINE_NUMBERS_OFF = "Qator raqamlari o'chirildi";
 inline constexpr std::string_view COPIED = "Nusxa olindi";
 inline constexpr std::string_view CUT = "Kesildi";
+inline constexpr std::string_view PASTE_CUT = "Qo'yilgan matn 64 MiB da kesildi";
 
 // Saving and the encoding menu.
 inline constexpr std::string_view NO_FILE_NAME = "Saqlash uchun fayl nomi yo'q (zep <fayl> bilan oching)";

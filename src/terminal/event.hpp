@@ -72,7 +72,8 @@ struct FocusLost {
     friend bool operator==(const FocusLost&, const FocusLost&) = default;
 };
 struct PasteEvent {
-    std::string text;
+    std::string text;  // valid UTF-8
+    bool cut = false;  // the paste was longer than the decoder keeps
     friend bool operator==(const PasteEvent&, const PasteEvent&) = default;
 };
 

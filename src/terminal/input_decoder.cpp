@@ -15,6 +15,8 @@ namespace term {
 namespace {
 
 constexpr char ESC = '\x1b';
+constexpr std::string_view PASTE_START = "\x1b[200~";
+constexpr std::string_view PASTE_END = "\x1b[201~";
 
 // A sequence still unfinished after this many bytes is garbage, not a key:
 // dropping it keeps a stream of noise from growing the pending bytes forever.
@@ -72,7 +74,8 @@ std::size_t decode_plain(std::string_view s, std::vector<Event>& out)
     case 0x00: push_key(out, KeyCode::character(' '), CONTROL); return 1;
     case 0x08: push_key(out, KeyCode::character('h'), CONTROL); return 1;
     case 0x09: push_key(out, key(Key::Tab)); return 1;
-    case 0x0A:
+    // Terminals send CR for Enter; LF is Ctrl+J.
+    case 0x0A: push_key(out, KeyCode::character('j'), CONTROL); return 1;
     case 0x0D: push_key(out, key(Key::Enter)); return 1;
     case 0x1B: push_key(out, key(Key::Esc)); return 1;
     case 0x7F: push_key(out, key(Key::Backspace)); return 1;
@@ -510,6 +513,42 @@ std::string describe_mouse(const MouseEvent& m)
 
 }  // namespace
 
+std::size_t InputDecoder::take_paste(std::string_view input, std::vector<Event>& out)
+{
+    std::size_t end = input.find(PASTE_END);
+    std::size_t used = end == std::string_view::npos ? input.size() : end + PASTE_END.size();
+    if (end == std::string_view::npos) {
+        // The closing bracket may be cut by the end of this read: the bytes
+        // that could begin it wait for the next.
+        end = input.size();
+        for (std::size_t k = std::min(input.size(), PASTE_END.size() - 1); k > 0; --k)
+            if (PASTE_END.starts_with(input.substr(input.size() - k))) {
+                end = input.size() - k;
+                used = end;
+                break;
+            }
+    }
+    const std::size_t room = MAX_PASTE - paste_.size();
+    if (end > room) paste_cut_ = true;
+    paste_.append(input.substr(0, std::min(end, room)));
+    if (used == end + PASTE_END.size() && input.substr(end).starts_with(PASTE_END)) end_paste(out);
+    return used;
+}
+
+void InputDecoder::end_paste(std::vector<Event>& out)
+{
+    if (!pasting_) return;
+    // What looked like the start of the closing bracket was text after all.
+    const std::size_t room = MAX_PASTE - paste_.size();
+    if (pending_.size() > room) paste_cut_ = true;
+    paste_.append(pending_, 0, std::min(pending_.size(), room));
+    pending_.clear();
+    pasting_ = false;
+    out.emplace_back(PasteEvent{utf8::repair(paste_), paste_cut_});
+    std::string().swap(paste_);
+    paste_cut_ = false;
+}
+
 void InputDecoder::feed(std::string_view bytes, std::vector<Event>& out)
 {
     std::string joined;
@@ -522,6 +561,16 @@ void InputDecoder::feed(std::string_view bytes, std::vector<Event>& out)
     }
     std::size_t at = 0;
     while (at < input.size()) {
+        if (pasting_) {
+            const std::size_t used = take_paste(input.substr(at), out);
+            if (pasting_ && at + used < input.size()) {
+                // A possible start of the closing bracket waits for more bytes.
+                pending_.assign(input.substr(at + used));
+                return;
+            }
+            at += used;
+            continue;
+        }
         if (discarding_) {
             const auto c = static_cast<unsigned char>(input[at]);
             if (c >= 0x20 && c <= 0x3F) {
@@ -530,6 +579,11 @@ void InputDecoder::feed(std::string_view bytes, std::vector<Event>& out)
             }
             discarding_ = false;
             if (c >= 0x40 && c <= 0x7E) ++at;
+            continue;
+        }
+        if (input.substr(at).starts_with(PASTE_START)) {
+            pasting_ = true;
+            at += PASTE_START.size();
             continue;
         }
         const std::size_t used = decode_one(input.substr(at), out);
@@ -561,7 +615,8 @@ std::string describe(const Event& event)
         return "Resize " + std::to_string(r->columns) + 'x' + std::to_string(r->rows);
     if (std::holds_alternative<FocusGained>(event)) return "FocusGained";
     if (std::holds_alternative<FocusLost>(event)) return "FocusLost";
-    return "Paste \"" + std::get<PasteEvent>(event).text + '"';
+    const PasteEvent& paste = std::get<PasteEvent>(event);
+    return "Paste \"" + paste.text + '"' + (paste.cut ? " cut" : "");
 }
 
 }  // namespace term

@@ -41,6 +41,11 @@ void Output::disable_mouse_capture() { pending_ += "\x1b[?1006l\x1b[?1015l\x1b[?
 void Output::push_keyboard_enhancement() { pending_ += "\x1b[>1u"; }
 void Output::pop_keyboard_enhancement() { pending_ += "\x1b[<u"; }
 
+// A paste arrives as one event between CSI 200 ~ and CSI 201 ~, rather than
+// as typed keys: its tabs and line breaks stay what they are.
+void Output::enable_bracketed_paste() { pending_ += "\x1b[?2004h"; }
+void Output::disable_bracketed_paste() { pending_ += "\x1b[?2004l"; }
+
 void Output::begin_synchronized_update() { pending_ += "\x1b[?2026h"; }
 void Output::end_synchronized_update() { pending_ += "\x1b[?2026l"; }
 

@@ -39,6 +39,8 @@ public:
     void disable_mouse_capture();
     void push_keyboard_enhancement();
     void pop_keyboard_enhancement();
+    void enable_bracketed_paste();
+    void disable_bracketed_paste();
     void begin_synchronized_update();
     void end_synchronized_update();
     void move_to(std::uint16_t column, std::uint16_t row);

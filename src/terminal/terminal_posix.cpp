@@ -32,7 +32,13 @@ struct Backend {
     std::deque<Event> ready;  // decoded, not yet handed out
     bool resize_pending = false;
     std::optional<IoError> failure;  // a fatal signal or a lost terminal; sticks
+    std::chrono::steady_clock::time_point last_input{};
 };
+
+// A bracketed paste whose closing bracket does not come within this long
+// after the last byte ends there, so that a lost bracket cannot swallow
+// every key the user types after it.
+constexpr std::chrono::milliseconds PASTE_SILENCE{1000};
 
 Backend state;
 
@@ -146,6 +152,7 @@ void read_terminal()
         bytes.append(chunk, static_cast<std::size_t>(n));
         if (static_cast<std::size_t>(n) < sizeof chunk || !readable_now(state.fd)) break;
     }
+    state.last_input = std::chrono::steady_clock::now();
     std::vector<Event> events;
     state.decoder.feed(bytes, events);
     for (Event& e : events) state.ready.push_back(std::move(e));
@@ -168,6 +175,18 @@ expected<bool, IoError> backend::wait_for_event(int timeout_ms)
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait_ms = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
         }
+        if (state.decoder.in_paste()) {
+            const auto silent = Clock::now() - state.last_input;
+            if (silent >= PASTE_SILENCE) {
+                std::vector<Event> events;
+                state.decoder.end_paste(events);
+                for (Event& e : events) state.ready.push_back(std::move(e));
+                break;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(PASTE_SILENCE - silent);
+            const int until_silence = static_cast<int>(left.count());
+            wait_ms = wait_ms < 0 ? until_silence : std::min(wait_ms, until_silence);
+        }
         pollfd fds[2] = {{*fd, POLLIN, 0}, {signal_pipe[0], POLLIN, 0}};
         const int ready = ::poll(fds, 2, wait_ms);
         if (ready < 0) {
@@ -175,7 +194,7 @@ expected<bool, IoError> backend::wait_for_event(int timeout_ms)
             return unexpected(IoError::from_errno(errno));
         }
         if (ready == 0) {
-            if (Clock::now() >= deadline) break;
+            if (timeout_ms >= 0 && Clock::now() >= deadline) break;
             continue;
         }
         if (fds[1].revents) drain_signals();
@@ -259,11 +278,13 @@ expected<void, IoError> enter_editing_input(Output& out)
 {
     out.enable_mouse_capture();
     out.push_keyboard_enhancement();
+    out.enable_bracketed_paste();
     return {};
 }
 
 void leave_editing_input(Output& out)
 {
+    out.disable_bracketed_paste();
     out.pop_keyboard_enhancement();
     out.disable_mouse_capture();
 }

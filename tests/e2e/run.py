@@ -16,6 +16,8 @@ Steps (blank lines and lines starting with # are ignored):
   keys K...          tmux key names (C-q, S-Left, Enter, F1, ...)
   type TEXT          the text literally
   hex XX XX ...      raw bytes, for mouse reports and the like
+  paste FILE         the bytes of FILE (in the case folder) pasted as the
+                     terminal pastes: bracketed when zep asked for it
   wait TEXT          until the screen shows TEXT
   gone TEXT          until the screen no longer shows TEXT
   gone-within MS TEXT  the same, but failing unless it happens within MS ms
@@ -156,6 +158,12 @@ def run_step(pane, line):
         pane.tmux("send-keys", "-t", pane.target, "-l", rest)
     elif word == "hex":
         pane.tmux("send-keys", "-t", pane.target, "-H", *rest.split())
+    elif word == "paste":
+        # -r: the bytes as they are (tmux would turn LF into CR); -p: in
+        # brackets, if the program asked for bracketed paste.
+        buffer = "zep-e2e-paste"
+        pane.tmux("load-buffer", "-b", buffer, os.path.join(pane.case_dir, rest.strip()))
+        pane.tmux("paste-buffer", "-p", "-r", "-d", "-b", buffer, "-t", pane.target)
     elif word == "wait":
         wait_for(f"'{rest}' on screen", lambda: any(rest in row for row in pane.screen()), pane)
     elif word == "gone":
@@ -262,6 +270,7 @@ def run_case(zep, case_dir):
         if os.path.isdir(os.path.join(case_dir, "input")):
             shutil.copytree(os.path.join(case_dir, "input"), workdir, dirs_exist_ok=True)
         pane = Pane(socket, workdir, zep, args, size)
+        pane.case_dir = case_dir
         wait_settled(pane)
         for step in steps:
             run_step(pane, step)

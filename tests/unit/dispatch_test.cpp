@@ -171,7 +171,6 @@ TEST(Dispatch, ReleaseRepeatFocusAndPasteNeverAct)
     EXPECT_FALSE(s.key(KeyCode::function(1), term::NONE, term::KeyEventKind::Release));
     EXPECT_FALSE(s.send(term::FocusGained{}));
     EXPECT_FALSE(s.send(term::FocusLost{}));
-    EXPECT_FALSE(s.send(term::PasteEvent{"pasted"}));
     EXPECT_EQ(s.text(), "ab");
     EXPECT_FALSE(s.ed.help_visible);
 

@@ -49,7 +49,8 @@ TEST(InputDecoder, TextAndControlBytes)
     EXPECT_EQ(decode("\x7f"), "Backspace Press");
     EXPECT_EQ(decode("\x08"), "Ctrl+h Press");
     EXPECT_EQ(decode("\x09"), "Tab Press");
-    EXPECT_EQ(decode("\x0d\x0a"), "Enter Press, Enter Press");
+    // Terminals send CR for Enter; LF is Ctrl+J.
+    EXPECT_EQ(decode("\x0d\x0a"), "Enter Press, Ctrl+j Press");
     EXPECT_EQ(decode("\x01\x11\x13\x1a"), "Ctrl+a Press, Ctrl+q Press, Ctrl+s Press, Ctrl+z Press");
     EXPECT_EQ(decode("\x00"s), "Ctrl+Space Press");
     EXPECT_EQ(decode("\x1c\x1d\x1e\x1f"), "Ctrl+4 Press, Ctrl+5 Press, Ctrl+6 Press, Ctrl+7 Press");
@@ -264,8 +265,8 @@ TEST(InputDecoder, GarbageIsDroppedAndTextAfterItSurvives)
               "Esc Press, a Press");
     // Mouse reports with the wrong shape or extra buttons.
     EXPECT_EQ(decode("\x1b[<0;5M\x1b[<0;1;2;3M\x1b[<128;1;1M\x1b[<64;1;1mz"), "z Press");
-    // Bracketed paste is not asked for; should a terminal send its markers, the text still comes through.
-    EXPECT_EQ(decode("\x1b[200~hi\x1b[201~"), "h Press, i Press");
+    // A closing paste bracket outside a paste is dropped.
+    EXPECT_EQ(decode("\x1b[201~hi"), "h Press, i Press");
     EXPECT_EQ(decode("\x1bO" + std::string(200, '5') + "Pq\x1b\x1b[" + std::string(100, '1') + "Cw"),
               "q Press, w Press");
     // Numbers far too large neither overflow nor crash.
@@ -304,4 +305,52 @@ TEST(InputDecoder, DescribeNamesEveryKindOfEvent)
     EXPECT_EQ(describe(KeyEvent{KeyCode{Key::Null, 0, 0}, SUPER | HYPER, KeyEventKind::Repeat}),
               "Super+Hyper+Null Repeat");
     EXPECT_EQ(describe(MouseEvent{MouseEventKind::Up, MouseButton::Middle, 3, 2, ALT}), "Mouse Alt+Up Middle 3,2");
+}
+
+TEST(InputDecoder, BracketedPasteIsOneEventHoweverItArrives)
+{
+    const std::string paste = "\x1b[200~a\tb\r\nц😀\x1b[A\x1b[201~x";
+    EXPECT_EQ(decode(paste), "Paste \"a\tb\r\nц😀\x1b[A\", x Press");
+    // Split at every byte, and at every pair of places: the same events (but
+    // for a read that ends right after the opening ESC, which is the Esc key).
+    for (std::size_t cut = 0; cut <= paste.size(); ++cut)
+        for (std::size_t second = cut; second <= paste.size(); ++second) {
+            if (cut == 1 || second == 1) continue;
+            InputDecoder decoder;
+            std::vector<Event> events;
+            decoder.feed(std::string_view(paste).substr(0, cut), events);
+            decoder.feed(std::string_view(paste).substr(cut, second - cut), events);
+            decoder.feed(std::string_view(paste).substr(second), events);
+            ASSERT_EQ(names(events), "Paste \"a\tb\r\nц😀\x1b[A\", x Press") << cut << ' ' << second;
+        }
+    // A start bracket inside a paste is text; bytes that are not UTF-8 are repaired.
+    EXPECT_EQ(decode("\x1b[200~a\x1b[200~b\xff\x1b[201~"), "Paste \"a\x1b[200~b\uFFFD\"");
+    EXPECT_EQ(decode("\x1b[200~\x1b[201~"), "Paste \"\"");
+
+    // A paste whose end never comes: nothing until the end is declared.
+    InputDecoder decoder;
+    std::vector<Event> events;
+    decoder.feed("\x1b[200~abc\x1b[20", events);
+    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(decoder.in_paste());
+    decoder.end_paste(events);
+    EXPECT_EQ(names(events), "Paste \"abc\x1b[20\"");
+    events.clear();
+    decoder.feed("q", events);
+    EXPECT_EQ(names(events), "q Press");
+}
+
+TEST(InputDecoder, APasteLargerThanTheLimitIsCutThere)
+{
+    InputDecoder decoder;
+    std::vector<Event> events;
+    decoder.feed("\x1b[200~", events);
+    const std::string piece(1 << 20, 'z');
+    for (std::size_t sent = 0; sent <= InputDecoder::MAX_PASTE; sent += piece.size()) decoder.feed(piece, events);
+    decoder.feed("\x1b[201~k", events);
+    ASSERT_EQ(events.size(), 2u);
+    const auto& paste = std::get<term::PasteEvent>(events[0]);
+    EXPECT_TRUE(paste.cut);
+    EXPECT_EQ(paste.text.size(), InputDecoder::MAX_PASTE);
+    EXPECT_EQ(names({events[1]}), "k Press");
 }

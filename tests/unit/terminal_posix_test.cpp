@@ -230,7 +230,9 @@ TEST(Terminal, GuardRestoresTheConsole)
               "\x1b[?1049h"                                              // alternate screen
               "\x1b[?1000h\x1b[?1002h\x1b[?1003h\x1b[?1015h\x1b[?1006h"  // mouse capture on
               "\x1b[>1u"                                                 // keyboard enhancement pushed
+              "\x1b[?2004h"                                              // bracketed paste on
               "frame"
+              "\x1b[?2004l"  // bracketed paste off
               "\x1b[<u"                                                  // keyboard enhancement popped
               "\x1b[?1006l\x1b[?1015l\x1b[?1003l\x1b[?1002l\x1b[?1000l"  // mouse capture off
               "\x1b[0m"                                                  // colours reset

@@ -19,6 +19,13 @@ VtermScreen::VtermScreen(int width, int height)
 
 VtermScreen::~VtermScreen() { vterm_free(vt_); }
 
+void VtermScreen::resize(int width, int height)
+{
+    vterm_set_size(vt_, height, width);
+    width_ = width;
+    height_ = height;
+}
+
 void VtermScreen::feed(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
 
 Cell VtermScreen::cell(int row, int column) const

@@ -22,6 +22,7 @@ struct Cell {
     Rgb bg;
     bool default_fg = true;
     bool default_bg = true;
+    friend bool operator==(const Cell&, const Cell&) = default;
 };
 
 class VtermScreen {
@@ -32,6 +33,8 @@ public:
     VtermScreen& operator=(const VtermScreen&) = delete;
 
     void feed(std::string_view bytes);
+    // As a terminal window resized: what was shown stays where it fits.
+    void resize(int width, int height);
 
     Cell cell(int row, int column) const;
     // The glyphs of columns [from, from + count) of a row; count -1 to the end.

@@ -1,0 +1,125 @@
+// The writer sends only what changed between frames. Whatever the editor
+// does, a terminal fed those differences one frame after another must show
+// exactly what a terminal shows that is sent the whole last frame: every
+// cell's character and colours, and the cursor.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editor/dispatch.hpp"
+#include "editor/palette.hpp"
+#include "editor/render.hpp"
+#include "screen/support/frame.hpp"
+#include "terminal/input_decoder.hpp"
+#include "terminal/vt_writer.hpp"
+
+namespace {
+
+using term::Key;
+using term::KeyCode;
+
+std::string random_line(std::mt19937& random)
+{
+    static const std::vector<std::string> pieces = {
+        "word ", "so'z ", "слово ", "\t",     "x",
+        "é",     "ё",     "  ",     "a\x01b", "long line of text that goes past the right edge of the screen "};
+    std::string line;
+    const auto count = std::uniform_int_distribution<int>(0, 8)(random);
+    for (int i = 0; i < count; ++i) line += pieces[random() % pieces.size()];
+    return line;
+}
+
+term::Event random_event(std::mt19937& random)
+{
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const auto key = [](KeyCode code, term::KeyModifiers modifiers = term::NONE) {
+        return term::Event(term::KeyEvent{code, modifiers, term::KeyEventKind::Press});
+    };
+    static const std::vector<Key> moves = {Key::Left, Key::Right, Key::Up,     Key::Down,
+                                           Key::Home, Key::End,   Key::PageUp, Key::PageDown};
+    static const std::u32string typed = U"abc xyzЖжé\t";
+    static const std::u32string chords = U"acdefhklnpqsvxyz";
+    switch (pick(12)) {
+    case 0:
+    case 1:
+    case 2: return key(KeyCode::character(typed[static_cast<std::size_t>(pick(static_cast<int>(typed.size())))]));
+    case 3: return key(KeyCode{moves[static_cast<std::size_t>(pick(8))], 0, 0});
+    case 4: return key(KeyCode{moves[static_cast<std::size_t>(pick(8))], 0, 0}, term::SHIFT);
+    case 5: {
+        static const std::vector<Key> edits = {Key::Enter, Key::Backspace, Key::Delete, Key::Esc, Key::Tab};
+        return key(KeyCode{edits[static_cast<std::size_t>(pick(5))], 0, 0});
+    }
+    case 6:
+        return key(KeyCode::character(chords[static_cast<std::size_t>(pick(static_cast<int>(chords.size())))]),
+                   term::CONTROL);
+    case 7: return key(KeyCode{pick(2) ? Key::Up : Key::Down, 0, 0}, term::CONTROL);
+    case 8: return key(KeyCode::function(1));
+    case 9:
+        return term::ResizeEvent{static_cast<std::uint16_t>(1 + pick(70)), static_cast<std::uint16_t>(1 + pick(30))};
+    case 10: {
+        static const std::vector<term::MouseEventKind> kinds = {
+            term::MouseEventKind::Down,  term::MouseEventKind::Drag,       term::MouseEventKind::Up,
+            term::MouseEventKind::Moved, term::MouseEventKind::ScrollDown, term::MouseEventKind::ScrollUp};
+        return term::MouseEvent{kinds[static_cast<std::size_t>(pick(6))], term::MouseButton::Left,
+                                static_cast<std::uint16_t>(pick(72)), static_cast<std::uint16_t>(pick(32)), term::NONE};
+    }
+    default: return key(KeyCode::character(U'1' + static_cast<char32_t>(pick(9))));
+    }
+}
+
+std::string describe_difference(const VtermScreen& diffed, const VtermScreen& whole)
+{
+    for (int r = 0; r < whole.height(); ++r)
+        for (int c = 0; c < whole.width(); ++c) {
+            const Cell a = diffed.cell(r, c);
+            const Cell b = whole.cell(r, c);
+            if (!(a == b))
+                return "cell " + std::to_string(r) + "," + std::to_string(c) + ": '" + a.glyph + "' vs '" + b.glyph +
+                       "'\n  diffed row: " + diffed.text(r) + "\n  whole row:  " + whole.text(r);
+        }
+    if (diffed.cursor_row() != whole.cursor_row() || diffed.cursor_column() != whole.cursor_column())
+        return "cursor " + std::to_string(diffed.cursor_row()) + "," + std::to_string(diffed.cursor_column()) + " vs " +
+               std::to_string(whole.cursor_row()) + "," + std::to_string(whole.cursor_column());
+    return {};
+}
+
+}  // namespace
+
+TEST(DiffWriter, FramesOfDifferencesShowWhatAWholeFrameShows)
+{
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        std::mt19937 random(seed);
+        std::vector<std::string> lines;
+        const int count = std::uniform_int_distribution<int>(1, 60)(random);
+        for (int i = 0; i < count; ++i) lines.push_back(random_line(random));
+        Editor editor = make_editor(lines, 40, 12);
+
+        term::Grid grid;
+        term::VtWriter writer(style::PALETTE);
+        VtermScreen diffed(editor.screen_width, editor.screen_height);
+        auto now = TimePoint{} + std::chrono::hours(1);
+        for (int step = 0; step < 150; ++step) {
+            const term::Event event = random_event(random);
+            now += std::chrono::milliseconds(std::uniform_int_distribution<int>(1, 700)(random));
+            handle_event(editor, event, now);
+            if (editor.quit_requested) break;
+            if (diffed.width() != editor.screen_width || diffed.height() != editor.screen_height)
+                diffed.resize(editor.screen_width, editor.screen_height);
+
+            render(editor, grid);
+            term::Output out;
+            writer.write(grid, out);
+            ASSERT_TRUE(out.flush());
+            diffed.feed(out.written());
+
+            VtermScreen whole(editor.screen_width, editor.screen_height);
+            whole.feed(frame_bytes(editor));
+            const std::string difference = describe_difference(diffed, whole);
+            ASSERT_EQ(difference, "") << "seed " << seed << ", step " << step << ": " << term::describe(event);
+        }
+    }
+}
