@@ -1,15 +1,22 @@
 // One frame of an 80 x 50 screen must cost the same whatever the size of the
 // document: only the lines on screen are read, each only as far as it shows.
+// A whole frame (the first, or after a resize) is drawn into the screen model
+// and written out in full; a frame after one typed character is drawn and
+// only its difference written, which must cost a fraction of a whole one.
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 #include <vector>
 
+#include "editor/editing.hpp"
 #include "editor/editor.hpp"
 #include "editor/messages.hpp"
+#include "editor/palette.hpp"
 #include "editor/render.hpp"
 #include "terminal/output.hpp"
+#include "terminal/screen.hpp"
+#include "terminal/vt_writer.hpp"
 
 namespace {
 
@@ -37,13 +44,18 @@ Editor make_editor(std::size_t line_count)
     return editor;
 }
 
+// Whole frames, as after a resize: every row drawn, every cell written.
 void run_frames(benchmark::State& state, Editor& editor)
 {
     term::Output out;
+    Frame frame;
+    term::VtWriter writer(style::PALETTE);
     for (auto _ : state) {
-        auto result = render(editor, out);
-        benchmark::DoNotOptimize(result);
-        benchmark::DoNotOptimize(out.written().data());
+        frame.grid.reset(editor.screen_width, editor.screen_height);
+        render(editor, frame);
+        writer.write(frame.grid, out);
+        benchmark::DoNotOptimize(out.pending().data());
+        (void)out.flush();
         out.clear_written();
     }
 }
@@ -71,8 +83,37 @@ void BM_FrameMillionLines(benchmark::State& state)
     run_frames(state, editor);
 }
 
+// A character typed in the middle of a line, then deleted again: each frame
+// draws the whole state and writes only what changed.
+void BM_FrameAfterTypedCharacter(benchmark::State& state)
+{
+    Editor editor = make_editor(48);
+    editor.top_line = 0;
+    editor.cursor = {10, 20};
+    editor.status_message.text.clear();
+    term::Output out;
+    Frame frame;
+    term::VtWriter writer(style::PALETTE);
+    render(editor, frame);
+    writer.write(frame.grid, out);
+    bool typed = false;
+    for (auto _ : state) {
+        if (typed)
+            backspace_at_cursor(editor);
+        else
+            type_char(editor, U'x');
+        typed = !typed;
+        render(editor, frame);
+        writer.write(frame.grid, out);
+        benchmark::DoNotOptimize(out.pending().data());
+        (void)out.flush();
+        out.clear_written();
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_FrameAfterTypedCharacter);
 BENCHMARK(BM_FrameOneLine);
 BENCHMARK(BM_FrameOneScreenful);
 BENCHMARK(BM_FrameMillionLines);

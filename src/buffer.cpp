@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <tuple>
+#include <utility>
 
 #include "text/lines.hpp"
 #include "text/utf8.hpp"
@@ -93,8 +94,18 @@ void Buffer::drop_stretches(std::uint64_t count)
     if (count > 0 && stretches_ == 0) std::string().swap(text_);
 }
 
+Buffer::Changes Buffer::take_changes() { return std::exchange(changes_, Changes{}); }
+
+void Buffer::changed(std::uint64_t row, bool lines_moved)
+{
+    changes_.first = std::min(changes_.first, row);
+    changes_.last = std::max(changes_.last, row);
+    changes_.lines_moved = changes_.lines_moved || lines_moved;
+}
+
 void Buffer::take_lines(std::vector<std::string> lines)
 {
+    changes_ = Changes{0, UINT64_MAX, true};
     // The text the old lines pointed into goes with them.
     std::string().swap(text_);
     free_owned_ = {};
@@ -118,6 +129,7 @@ void Buffer::insert_char(std::uint64_t row, std::uint64_t column, char32_t c)
     std::string& text = own(row);
     text.insert(utf8::byte_offset(text, column), utf8::encode(c));
     modified = true;
+    changed(row);
 }
 
 void Buffer::delete_char(std::uint64_t row, std::uint64_t column)
@@ -129,6 +141,7 @@ void Buffer::delete_char(std::uint64_t row, std::uint64_t column)
         const std::size_t length = utf8::sequence_length(static_cast<unsigned char>(text[at]));
         own(row).erase(at, length);
         modified = true;
+        changed(row);
     } else if (row + 1 < lines_.size()) {
         // The next line is read only once the head owns its text: making it
         // own may move the strings that line lives in.
@@ -136,6 +149,7 @@ void Buffer::delete_char(std::uint64_t row, std::uint64_t column)
         head += line(row + 1);
         erase_lines(row + 1, row + 2);
         modified = true;
+        changed(row, true);
     }
 }
 
@@ -158,6 +172,7 @@ void Buffer::split_line(std::uint64_t row, std::uint64_t column)
     }
     lines_.insert(lines_.begin() + offset_of(row + 1), tail);
     modified = true;
+    changed(row, true);
 }
 
 Position Buffer::backspace(std::uint64_t row, std::uint64_t column)
@@ -171,6 +186,7 @@ Position Buffer::backspace(std::uint64_t row, std::uint64_t column)
         utf8::previous(text, at);
         own(row).erase(at, end - at);
         modified = true;
+        changed(row);
         return {row, column - 1};
     }
     if (row == 0) return {0, 0};
@@ -179,6 +195,7 @@ Position Buffer::backspace(std::uint64_t row, std::uint64_t column)
     head += line(row);
     erase_lines(row, row + 1);
     modified = true;
+    changed(row - 1, true);
     return {row - 1, joined_at};
 }
 
@@ -188,6 +205,7 @@ void Buffer::insert_line(std::uint64_t index, std::string text)
     const Line record = adopt(std::move(text));
     lines_.insert(lines_.begin() + offset_of(index), record);
     modified = true;
+    changed(index, true);
 }
 
 void Buffer::replace_lines(std::vector<std::string> lines) { take_lines(std::move(lines)); }
@@ -201,6 +219,7 @@ Position Buffer::insert_text(Position at, std::string_view text)
     // line's real length.
     const std::uint64_t column = offset == head.size() ? utf8::length(head) : at.column;
     modified = true;
+    changed(at.row, text.find('\n') != std::string_view::npos);
 
     std::size_t lf = text.find('\n');
     if (lf == std::string_view::npos) {
@@ -253,6 +272,7 @@ std::string Buffer::erase_range(Position from, Position to)
     }
     if (end_row < first_row || (end_row == first_row && end_at <= first_at)) return {};
     modified = true;
+    changed(first_row, end_row != first_row);
 
     if (first_row == end_row) {
         std::string& head = own(first_row);

@@ -67,6 +67,17 @@ public:
     // Replaces the whole text (opening and reloading a file).
     void replace_lines(std::vector<std::string> lines);
 
+    // Which rows' text changed since changes were last taken, so that a
+    // frame redraws only those: `first` to `last`, and with `lines_moved`
+    // every row from `first` down, as lines came or went there. Nothing
+    // changed when `first` is past `last`.
+    struct Changes {
+        std::uint64_t first = UINT64_MAX;
+        std::uint64_t last = 0;
+        bool lines_moved = false;
+    };
+    Changes take_changes();
+
     // What is wrong with the buffer, if anything: fewer than one line, a line
     // that is not valid UTF-8 or holds an LF, storage counts that do not
     // match the lines. For tests, which call it after every step.
@@ -112,4 +123,8 @@ private:
     std::vector<std::string> owned_;
     // Places in owned_ whose lines are gone, to be used again.
     std::vector<std::uint64_t> free_owned_;
+
+    void changed(std::uint64_t row, bool lines_moved = false);
+    // A buffer made anew has changed everywhere.
+    Changes changes_{0, UINT64_MAX, true};
 };

@@ -38,8 +38,8 @@ public:
     explicit Screen(term::Output& out) : out_(out) {}
     expected<void, IoError> draw(Editor& editor)
     {
-        render(editor, grid_);
-        writer_.write(grid_, out_);
+        render(editor, frame_);
+        writer_.write(frame_.grid, out_);
         auto flushed = out_.flush();
         // What reached the terminal is no longer known.
         if (!flushed) writer_.invalidate();
@@ -48,7 +48,7 @@ public:
 
 private:
     term::Output& out_;
-    term::Grid grid_;
+    Frame frame_;
     term::VtWriter writer_{style::PALETTE};
 };
 

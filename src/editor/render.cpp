@@ -36,11 +36,18 @@ bool is_control_at(std::string_view text, std::size_t i)
 // The line number right-aligned before one space, in gutter colours.
 void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number, std::uint64_t gutter)
 {
-    const std::string digits = std::to_string(number);
-    std::string cell(gutter - 1 - std::min<std::uint64_t>(digits.size(), gutter - 1), ' ');
-    cell += digits;
-    cell += ' ';
-    grid.put(0, row, cell, style::LINE_NUMBER);
+    char digits[24];
+    std::size_t count = 0;
+    do {
+        digits[sizeof digits - 1 - count++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    const std::size_t shown = std::min<std::uint64_t>(count, gutter - 1);
+    const auto start = static_cast<std::uint16_t>(gutter - 1 - shown);
+    grid.fill(0, row, start, ' ', style::LINE_NUMBER);
+    const std::uint16_t end = grid.put(start, row, std::string_view(digits + sizeof digits - count, shown),
+                                       style::LINE_NUMBER);
+    grid.fill(end, row, 1, ' ', style::LINE_NUMBER);
 }
 
 // The visible characters of one document line from `column` on, with the
@@ -74,54 +81,93 @@ void draw_text(const Editor& editor, term::Grid& grid, std::uint16_t row, std::u
     grid.put(column, row, shown.substr(b), style::PLAIN, end);
 }
 
-void draw_text_area(const Editor& editor, term::Grid& grid)
+// The scroll bar's cell of one text row: the thumb, or a blank.
+void draw_scroll_bar_cell(const Editor& editor, term::Grid& grid, const Frame::View& view, std::uint64_t t)
 {
+    if (editor.screen_width == 0 || editor.screen_height <= 2) return;
+    const auto column = static_cast<std::uint16_t>(editor.screen_width - 1);
+    const std::uint64_t first = view.thumb_first;
+    const std::uint64_t size = view.thumb_size;
+    if (t < first || t >= first + size) {
+        grid.fill(column, coordinate(t + 1), 1, ' ', style::PLAIN);
+        return;
+    }
+    std::string_view glyph = "│";
+    if (view.hover) {
+        if (size == 1)
+            glyph = "▆";
+        else if (t == first)
+            glyph = "▄";
+        else if (t == first + size - 1)
+            glyph = "▀";
+        else
+            glyph = "█";
+    }
+    grid.put(column, coordinate(t + 1), glyph, view.hover ? style::THUMB_HOVER : style::THUMB);
+}
+
+// What the text area shows, and so what decides which of its rows to draw.
+Frame::View view_of(const Editor& editor)
+{
+    Frame::View view;
+    view.width = editor.screen_width;
+    view.height = editor.screen_height;
+    view.top_line = editor.top_line;
+    view.left_column = editor.left_column;
+    view.gutter = gutter_width(editor);
+    view.help = editor.help_visible;
+    if (editor.anchor) {
+        view.selection_first = std::min(editor.anchor->row, editor.cursor.row);
+        view.selection_last = std::max(editor.anchor->row, editor.cursor.row);
+    }
+    const std::uint64_t track = text_area_height(editor);
+    const std::uint64_t lines = std::max<std::uint64_t>(editor.buffer.line_count(), 1);
+    view.thumb_size = track;
+    if (lines > track) {
+        view.thumb_size = std::max<std::uint64_t>(track * track / lines, 1);
+        view.thumb_first = (track - view.thumb_size) * editor.top_line / (lines - track);
+    }
+    view.hover = editor.scrollbar_hover;
+    return view;
+}
+
+bool within(std::uint64_t row, std::uint64_t first, std::uint64_t last) { return first <= row && row <= last; }
+
+// The rows of the text area that may show something else than last time.
+void draw_text_area(Editor& editor, Frame& frame, const Frame::View& view)
+{
+    const Frame::View& before = frame.drawn;
+    const Buffer::Changes changes = editor.buffer.take_changes();
+    // A grid not yet sent since it was made has nothing to keep.
+    const bool all = !frame.drawn_once || !frame.grid.shown() || view.width != before.width ||
+                     view.height != before.height || view.top_line != before.top_line ||
+                     view.left_column != before.left_column || view.gutter != before.gutter || view.help || before.help;
+    const bool thumb_moved = view.thumb_first != before.thumb_first || view.thumb_size != before.thumb_size ||
+                             view.hover != before.hover;
     const std::uint64_t height = text_area_height(editor);
-    const std::uint64_t gutter = gutter_width(editor);
     const std::uint64_t width = text_area_width(editor);
     const std::uint64_t lines = editor.buffer.line_count();
     for (std::uint64_t r = 0; r < height; ++r) {
         const std::uint64_t n = editor.top_line + r;
-        if (n >= lines) break;
-        const std::uint16_t row = coordinate(r + 1);
-        if (gutter > 0) draw_line_number(grid, row, n + 1, gutter);
-        draw_text(editor, grid, row, n, coordinate(gutter), width);
-    }
-}
-
-void draw_scroll_bar(const Editor& editor, term::Grid& grid)
-{
-    if (editor.screen_width == 0 || editor.screen_height <= 2) return;
-    const std::uint64_t track = text_area_height(editor);
-    const std::uint64_t lines = std::max<std::uint64_t>(editor.buffer.line_count(), 1);
-    std::uint64_t first = 0;
-    std::uint64_t size = track;
-    if (lines > track) {
-        size = std::max<std::uint64_t>(track * track / lines, 1);
-        first = (track - size) * editor.top_line / (lines - track);
-    }
-    const bool hover = editor.scrollbar_hover;
-    const auto column = static_cast<std::uint16_t>(editor.screen_width - 1);
-    for (std::uint64_t t = first; t < first + size && t < track; ++t) {
-        std::string_view glyph = "│";
-        if (hover) {
-            if (size == 1)
-                glyph = "▆";
-            else if (t == first)
-                glyph = "▄";
-            else if (t == first + size - 1)
-                glyph = "▀";
-            else
-                glyph = "█";
+        const bool text_changed = n >= changes.first && (changes.lines_moved || n <= changes.last);
+        const bool redraw = all || text_changed || within(n, before.selection_first, before.selection_last) ||
+                            within(n, view.selection_first, view.selection_last);
+        if (redraw) {
+            const std::uint16_t row = coordinate(r + 1);
+            frame.grid.clear_row(row);
+            if (n < lines) {
+                if (view.gutter > 0) draw_line_number(frame.grid, row, n + 1, view.gutter);
+                draw_text(editor, frame.grid, row, n, coordinate(view.gutter), width);
+            }
         }
-        grid.put(column, coordinate(t + 1), glyph, hover ? style::THUMB_HOVER : style::THUMB);
+        if (redraw || thumb_moved) draw_scroll_bar_cell(editor, frame.grid, view, r);
     }
 }
 
 void draw_status_bar(const Editor& editor, term::Grid& grid)
 {
     const Buffer& buffer = editor.buffer;
-    grid.fill(0, 0, grid.width(), ' ', style::BAR);
+    grid.clear_row(0, style::BAR);
 
     std::string left(1, ' ');
     left += visible_text(file_display_name(buffer));
@@ -147,11 +193,13 @@ void draw_message_line(const Editor& editor, term::Grid& grid)
 {
     const std::uint64_t width = editor.screen_width;
     const std::uint16_t row = editor.screen_height > 0 ? static_cast<std::uint16_t>(editor.screen_height - 1) : 0;
-    // The row is the status bar's too on a screen one row high.
-    grid.fill(0, row, grid.width(), ' ', style::PLAIN);
     const std::string_view message = editor.status_message.text;
-    if (message.empty() || width == 0) return;
-    grid.fill(0, row, grid.width(), ' ', style::BAR);
+    // The row is the status bar's too on a screen one row high.
+    if (message.empty() || width == 0) {
+        grid.clear_row(row);
+        return;
+    }
+    grid.clear_row(row, style::BAR);
     grid.put(1, row, utf8::substr(message, 0, width - 1), style::BAR);
 }
 
@@ -189,17 +237,21 @@ std::string visible_text(std::string_view text)
     return shown;
 }
 
-void render(Editor& editor, term::Grid& grid)
+void render(Editor& editor, Frame& frame)
 {
     // The gutter is sized by this frame's line count; the layout helpers keep
     // using it until the next frame.
     editor.gutter_line_count = editor.buffer.line_count();
 
-    grid.reset(editor.screen_width, editor.screen_height);
-    draw_text_area(editor, grid);
-    draw_scroll_bar(editor, grid);
+    term::Grid& grid = frame.grid;
+    if (grid.width() != editor.screen_width || grid.height() != editor.screen_height)
+        grid.reset(editor.screen_width, editor.screen_height);
+    const Frame::View view = view_of(editor);
+    draw_text_area(editor, frame, view);
     draw_status_bar(editor, grid);
     draw_message_line(editor, grid);
     place_cursor(editor, grid);
     if (editor.help_visible) draw_help(editor, grid);
+    frame.drawn = view;
+    frame.drawn_once = true;
 }

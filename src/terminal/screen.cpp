@@ -1,6 +1,7 @@
 #include "terminal/screen.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "text/utf8.hpp"
 
@@ -30,23 +31,71 @@ std::uint32_t control_picture(std::uint32_t glyph)
     return 0;
 }
 
+// Whether eight bytes are all printable ASCII (0x20 to 0x7E), the common
+// case that is copied without looking at each byte.
+bool printable_word(const char* p)
+{
+    constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+    constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const std::uint64_t below_space = (word - ONES * 0x20) & ~word & HIGHS;
+    const std::uint64_t del_or_high = (word | (word + ONES)) & HIGHS;
+    return (below_space | del_or_high) == 0;
+}
+
 }  // namespace
 
 std::uint32_t pack_glyph(std::string_view utf8) { return packed(utf8.data(), std::min<std::size_t>(utf8.size(), 4)); }
-
-void append_glyph(std::string& out, std::uint32_t glyph)
-{
-    const char bytes[4] = {static_cast<char>(glyph), static_cast<char>(glyph >> 8), static_cast<char>(glyph >> 16),
-                           static_cast<char>(glyph >> 24)};
-    out.append(bytes, utf8::sequence_length(static_cast<unsigned char>(glyph)));
-}
 
 void Grid::reset(std::uint16_t width, std::uint16_t height)
 {
     width_ = std::min(width, MAX_SIDE);
     height_ = std::min(height, MAX_SIDE);
     cells_.assign(std::size_t{width_} * height_, Cell{});
+    changed_.assign(height_, 1);
+    written_.assign(height_, Written{});
+    sent_.resize(cells_.size());
+    shown_ = false;
     cursor = {};
+}
+
+void Grid::mark_sent()
+{
+    std::fill(changed_.begin(), changed_.end(), 0);
+    shown_ = true;
+}
+
+void Grid::note_written(std::uint16_t row, std::uint16_t from, std::uint16_t to)
+{
+    Written& written = written_[row];
+    if (written.all || from >= to) return;
+    if (written.count > 0) {
+        auto& last = written.stretches[written.count - 1];
+        // Drawn left to right, pieces mostly touch the one before.
+        if (from >= last.first && from <= last.second) {
+            last.second = std::max(last.second, to);
+            return;
+        }
+        if (from < last.first) {
+            written.all = true;
+            return;
+        }
+    }
+    if (written.count == Written::MAX) {
+        written.all = true;
+        return;
+    }
+    written.stretches[written.count++] = {from, to};
+}
+
+void Grid::clear_row(std::uint16_t row, StyleId style)
+{
+    if (row >= height_) return;
+    std::fill_n(writable_row(row), width_, Cell(' ', style));
+    written_[row] = Written{};
+    // Blanks in colours are something drawn too.
+    if (style != DEFAULT_STYLE) written_[row].all = true;
 }
 
 std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_view text, StyleId style,
@@ -54,18 +103,33 @@ std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_vie
 {
     if (row >= height_) return column;
     end = std::min(end, width_);
-    Cell* cells = this->row(row);
+    Cell* cells = writable_row(row);
+    const std::uint16_t from = column;
     const char* p = text.data();
     const char* const stop = p + text.size();
+    const std::uint64_t style_bits = std::uint64_t{style} << 32;
     while (column < end && p < stop) {
+        // The run of printable ASCII from here, made cells in one simple loop.
+        const auto limit = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - column, stop - p));
+        std::size_t run = 0;
+        while (run + 8 <= limit && printable_word(p + run)) run += 8;
+        while (run < limit && static_cast<unsigned char>(p[run]) - 0x20u < 0x5Fu) ++run;
+        if (run > 0) {
+            Cell* const to = cells + column;
+            for (std::size_t k = 0; k < run; ++k) to[k] = Cell::from_bits(static_cast<unsigned char>(p[k]) | style_bits);
+            column = static_cast<std::uint16_t>(column + run);
+            p += run;
+            continue;
+        }
         const auto lead = static_cast<unsigned char>(*p);
         const std::size_t length = utf8::sequence_length(lead);
         std::uint32_t glyph = lead < 0x80 ? lead : packed(p, std::min<std::size_t>(length, stop - p));
         if (lead < 0x20 || lead == 0x7F || lead == 0xC2)
             if (const std::uint32_t picture = control_picture(glyph)) glyph = picture;
-        cells[column++] = Cell{glyph, style, 0};
+        cells[column++] = Cell(glyph, style);
         p += length;
     }
+    note_written(row, from, column);
     return column;
 }
 
@@ -73,7 +137,8 @@ void Grid::fill(std::uint16_t column, std::uint16_t row, std::uint32_t count, st
 {
     if (row >= height_ || column >= width_) return;
     const std::uint32_t n = std::min<std::uint32_t>(count, width_ - column);
-    std::fill_n(this->row(row) + column, n, Cell{glyph, style, 0});
+    std::fill_n(writable_row(row) + column, n, Cell(glyph, style));
+    note_written(row, column, static_cast<std::uint16_t>(column + n));
 }
 
 }  // namespace term

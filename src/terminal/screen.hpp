@@ -2,8 +2,14 @@
 // The screen model: a frame as a grid of character cells, each with its
 // colours, plus the terminal cursor. The editor draws a frame into a grid;
 // a writer (vt_writer.hpp) turns the difference between the grid last sent
-// and the new one into what the terminal needs.
+// and the new one into what the terminal needs. The grid lives on from frame
+// to frame: a frame redraws only the rows that may have changed, and the
+// writer looks only at those.
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <utility>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -24,18 +30,33 @@ using StyleId = std::uint16_t;
 // Palette entry 0 is the terminal's default colours.
 inline constexpr StyleId DEFAULT_STYLE = 0;
 
-struct Cell {
-    // The UTF-8 bytes of the character, first byte lowest; never a control.
-    std::uint32_t glyph = ' ';
-    StyleId style = DEFAULT_STYLE;
-    std::uint16_t reserved = 0;
-    friend bool operator==(const Cell&, const Cell&) = default;
+// One cell in one word, so that cells are filled, copied and compared as
+// numbers: the UTF-8 bytes of its character (first byte lowest; never a
+// control) in the low half, its style above them.
+class Cell {
+public:
+    constexpr Cell() = default;
+    constexpr Cell(std::uint32_t glyph, StyleId style, std::uint16_t extra = 0)
+        : bits_(glyph | std::uint64_t{style} << 32 | std::uint64_t{extra} << 48)
+    {
+    }
+    constexpr std::uint32_t glyph() const { return static_cast<std::uint32_t>(bits_); }
+    constexpr StyleId style() const { return static_cast<StyleId>(bits_ >> 32); }
+    constexpr std::uint64_t bits() const { return bits_; }
+    static constexpr Cell from_bits(std::uint64_t bits)
+    {
+        Cell cell;
+        cell.bits_ = bits;
+        return cell;
+    }
+    friend constexpr bool operator==(Cell, Cell) = default;
+
+private:
+    std::uint64_t bits_ = ' ';
 };
 
 // The UTF-8 of one character, packed as a Cell holds it.
 std::uint32_t pack_glyph(std::string_view utf8);
-// The bytes of a packed glyph, appended to `out`.
-void append_glyph(std::string& out, std::uint32_t glyph);
 
 struct CursorState {
     std::uint16_t column = 0;
@@ -49,14 +70,16 @@ public:
     Grid() = default;
     Grid(std::uint16_t width, std::uint16_t height) { reset(width, height); }
 
-    // Every cell blank in the default colours, at the given size.
+    // Every cell blank in the default colours, at the given size; every row
+    // counts as changed.
     void reset(std::uint16_t width, std::uint16_t height);
 
     std::uint16_t width() const { return width_; }
     std::uint16_t height() const { return height_; }
-    Cell* row(std::uint16_t r) { return cells_.data() + std::size_t{r} * width_; }
     const Cell* row(std::uint16_t r) const { return cells_.data() + std::size_t{r} * width_; }
 
+    // Blanks a row (the default colours, or those of `style`) to be drawn anew.
+    void clear_row(std::uint16_t row, StyleId style = DEFAULT_STYLE);
     // Writes the characters of UTF-8 text (valid) one per cell from `column`
     // on, stopping at column `end` (exclusive; the right edge at most), and
     // returns the column after the last one written. Control characters
@@ -67,12 +90,51 @@ public:
     // `count` cells of one character from `column` on, clipped at the right edge.
     void fill(std::uint16_t column, std::uint16_t row, std::uint32_t count, std::uint32_t glyph, StyleId style);
 
+    // Rows drawn since the grid was last sent.
+    bool changed(std::uint16_t row) const { return changed_[row] != 0; }
+
+    // What a changed row held when the grid was last sent, for the writer to
+    // compare with what it holds now (kept when a row is first drawn on
+    // again, so a frame copies only the rows it draws). Only while shown().
+    Cell* row_as_sent(std::uint16_t r) { return sent_.data() + std::size_t{r} * width_; }
+    // Whether the grid was sent whole since it was made (or resized): only
+    // then does row_as_sent tell what the terminal shows.
+    bool shown() const { return shown_; }
+    // The grid as it stands is what the terminal shows now.
+    void mark_sent();
+
+    // Where a row was written since it was last blanked: a few stretches of
+    // columns [first, second), in order, outside which it is blank in the
+    // default colours. `all` when it may hold something anywhere.
+    struct Written {
+        static constexpr int MAX = 6;
+        std::array<std::pair<std::uint16_t, std::uint16_t>, MAX> stretches;
+        std::uint8_t count = 0;
+        bool all = false;
+    };
+    const Written& written(std::uint16_t row) const { return written_[row]; }
+
     CursorState cursor;
 
 private:
+    Cell* writable_row(std::uint16_t r)
+    {
+        Cell* row = cells_.data() + std::size_t{r} * width_;
+        if (!changed_[r]) {
+            changed_[r] = 1;
+            if (shown_) std::copy_n(row, width_, row_as_sent(r));
+        }
+        return row;
+    }
+    void note_written(std::uint16_t row, std::uint16_t from, std::uint16_t to);
+
     std::uint16_t width_ = 0;
     std::uint16_t height_ = 0;
     std::vector<Cell> cells_;
+    std::vector<std::uint8_t> changed_;
+    std::vector<Written> written_;
+    std::vector<Cell> sent_;
+    bool shown_ = false;
 };
 
 }  // namespace term

@@ -1,20 +1,25 @@
 #include "terminal/vt_writer.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <numeric>
-#include <vector>
+#include <cstring>
+
+#include "text/utf8.hpp"
 
 namespace term {
 
 namespace {
 
-constexpr int UNKNOWN = VtWriter::Pen::UNKNOWN;
-constexpr StyleId NO_STYLE = VtWriter::Pen::NO_STYLE;
-// A cell whose content is not known (an inserted blank whose colours depend
-// on the terminal): it equals no cell that is drawn, so it is always written.
-constexpr Cell UNKNOWN_CELL{0, NO_STYLE, 0xFFFF};
+using Pen = VtWriter::Pen;
+using RowShift = VtWriter::RowShift;
+using Segment = VtWriter::Segment;
+using Shift = VtWriter::Shift;
+
+constexpr int UNKNOWN = Pen::UNKNOWN;
+constexpr StyleId NO_STYLE = Pen::NO_STYLE;
+// A cell whose content is not known: it equals no cell that is drawn, so it
+// is always written.
+constexpr Cell UNKNOWN_CELL(0, NO_STYLE, 0xFFFF);
 constexpr Cell BLANK{};
 
 // The longest shift of a row's cells that is looked for.
@@ -24,16 +29,36 @@ constexpr int MAX_SHIFT = 16;
 constexpr std::size_t MAX_SEARCHED_SEGMENTS = 64;
 constexpr std::size_t MAX_SEARCHED_GROUPS = 4;
 
+int digits(unsigned value)
+{
+    int n = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++n;
+    }
+    return n;
+}
+
 void put_number(std::string& out, unsigned value)
 {
-    char digits[10];
+    char text[10];
     int n = 0;
     do {
-        digits[n++] = static_cast<char>('0' + value % 10);
+        text[n++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value > 0);
-    while (n > 0) out.push_back(digits[--n]);
+    while (n > 0) out.push_back(text[--n]);
 }
+
+// CSI n X, with n left out when it is 1.
+void put_steps(std::string& out, int count, char final)
+{
+    out += "\x1b[";
+    if (count > 1) put_number(out, static_cast<unsigned>(count));
+    out.push_back(final);
+}
+
+int steps_length(int count) { return count > 1 ? 3 + digits(static_cast<unsigned>(count)) : 3; }
 
 void put_color(std::string& out, Color c, bool foreground)
 {
@@ -52,52 +77,33 @@ void put_color(std::string& out, Color c, bool foreground)
     }
 }
 
-// An insert (ICH) or delete (DCH) of cells at a place in a row.
-struct Shift {
-    std::uint16_t column;
-    std::int16_t count;  // > 0 inserts, < 0 deletes
-};
-
-// The shifts of one row, done before any of its cells are written.
-struct RowShift {
-    std::uint16_t row;
-    std::array<Shift, 2> shifts;
-    std::uint8_t size = 0;
-};
-
-// A stretch of cells of one row that is written in one style, or, with
-// `erase`, cleared to the end of the row in the default colours.
-struct Segment {
-    std::uint16_t row;
-    std::uint16_t column;
-    std::uint16_t length;
-    StyleId style;
-    bool erase;
-};
-
-// Appends the bytes of moves, colours and cells to `out`, keeping track of
-// where the cursor is and which colours are set.
+// Appends the bytes of moves, colours and cells, keeping track of where the
+// cursor is and which colours are set.
 class Emitter {
 public:
-    using Pen = VtWriter::Pen;
-    Pen pen;
-
-    Emitter(std::span<const Style> palette, const Grid& next, Pen start, std::string& out)
-        : pen(start), palette_(palette), next_(next), out_(out)
+    Emitter(const VtWriter& writer, const Grid& next, Pen start, std::string& out)
+        : pen(start), writer_(writer), next_(next), out_(out)
     {
     }
 
+    // To (row, column) by the shortest of an absolute and a relative move.
     void move(int row, int column)
     {
         if (pen.row == row && pen.column == column) return;
-        // The shortest of an absolute move and the relative moves.
-        std::string best = absolute(row, column);
-        if (pen.row != UNKNOWN && pen.column != UNKNOWN) {
-            std::string relative = vertical(row - pen.row);
-            relative += horizontal(pen.column, column);
-            if (relative.size() < best.size()) best = std::move(relative);
+        const int absolute = 3 + digits(static_cast<unsigned>(row + 1)) +
+                             (column > 0 ? 1 + digits(static_cast<unsigned>(column + 1)) : 0);
+        if (pen.row == UNKNOWN || pen.column == UNKNOWN) {
+            put_absolute(row, column);
+        } else {
+            const int up_down = row == pen.row ? 0 : steps_length(std::abs(row - pen.row));
+            const Across across = best_across(pen.column, column);
+            if (up_down + across.length < absolute) {
+                if (row != pen.row) put_steps(out_, std::abs(row - pen.row), row > pen.row ? 'B' : 'A');
+                put_across(across, column);
+            } else {
+                put_absolute(row, column);
+            }
         }
-        out_ += best;
         pen.row = row;
         pen.column = column;
     }
@@ -105,40 +111,103 @@ public:
     void style(StyleId id)
     {
         if (pen.style == id) return;
-        const Style& to = palette_[id];
-        out_ += "\x1b[";
-        if (id == DEFAULT_STYLE) {
-            // SGR 0: both colours back to the terminal's own.
-        } else if (pen.style == NO_STYLE) {
-            out_ += "0;";
-            put_color(out_, to.fg, true);
-            out_.push_back(';');
-            put_color(out_, to.bg, false);
-        } else {
-            const Style& from = palette_[pen.style];
-            if (from.fg != to.fg) put_color(out_, to.fg, true);
-            if (from.fg != to.fg && from.bg != to.bg) out_.push_back(';');
-            if (from.bg != to.bg) put_color(out_, to.bg, false);
-        }
-        out_.push_back('m');
+        out_ += writer_.colour_change(pen.style, id);
         pen.style = id;
     }
 
     void segment(const Segment& s)
     {
         move(s.row, s.column);
-        style(s.erase ? DEFAULT_STYLE : s.style);
         if (s.erase) {
+            style(DEFAULT_STYLE);
             out_ += "\x1b[K";
             return;
         }
-        const Cell* cells = next_.row(s.row) + s.column;
-        for (std::uint16_t k = 0; k < s.length; ++k) append_glyph(out_, cells[k].glyph);
+        style(s.style);
+        put_cells(next_.row(s.row) + s.column, s.length);
         const int end = s.column + s.length;
         // Written into the last column, the cursor waits to wrap, which
         // terminals handle each their own way: where it is is not relied on.
-        pen.column = end >= next_.width() ? UNKNOWN : end;
-        if (pen.column == UNKNOWN) pen.row = UNKNOWN;
+        if (end >= next_.width())
+            pen.row = pen.column = UNKNOWN;
+        else
+            pen.column = end;
+    }
+
+    // Cells [from, to) of a row, at the cursor, in one pass: the colours
+    // change where the cells' do.
+    void row_cells(const Cell* row, int from, int to)
+    {
+        if (to <= from) return;
+        const Cell* cells = row + from;
+        const int count = to - from;
+        const std::size_t at = out_.size();
+        const std::size_t room = static_cast<std::size_t>(count) * (4 + writer_.longest_colour_change());
+        StyleId current = pen.style;
+        out_.resize_and_overwrite(at + room, [&](char* buffer, std::size_t) {
+            char* o = buffer + at;
+            std::uint64_t same = std::uint64_t{current} << 32;
+            for (int k = 0; k < count; ++k) {
+                // An ASCII cell in the colours already set, the common case,
+                // is one byte.
+                const std::uint64_t plain = cells[k].bits() ^ same;
+                if (plain < 0x80) {
+                    *o++ = static_cast<char>(plain);
+                    continue;
+                }
+                const Cell cell = cells[k];
+                if (cell.style() != current) {
+                    const std::string& change = writer_.colour_change(current, cell.style());
+                    std::memcpy(o, change.data(), change.size());
+                    o += change.size();
+                    current = cell.style();
+                    same = std::uint64_t{current} << 32;
+                }
+                const std::uint32_t glyph = cell.glyph();
+                if (glyph < 0x80) {
+                    *o++ = static_cast<char>(glyph);
+                    continue;
+                }
+                const char bytes[4] = {static_cast<char>(glyph), static_cast<char>(glyph >> 8),
+                                       static_cast<char>(glyph >> 16), static_cast<char>(glyph >> 24)};
+                std::memcpy(o, bytes, 4);
+                o += utf8::sequence_length(static_cast<unsigned char>(glyph));
+            }
+            return static_cast<std::size_t>(o - buffer);
+        });
+        pen.style = current;
+        if (to >= next_.width())
+            pen.row = pen.column = UNKNOWN;
+        else
+            pen.column = to;
+    }
+
+    // Clears from the cursor to the end of the row, in the default colours.
+    void erase_to_end()
+    {
+        style(DEFAULT_STYLE);
+        out_ += "\x1b[K";
+    }
+
+    // The glyphs of cells in one style, at the cursor.
+    void put_cells(const Cell* cells, std::size_t count)
+    {
+        const std::size_t at = out_.size();
+        out_.resize_and_overwrite(at + 4 * count, [&](char* buffer, std::size_t) {
+            char* o = buffer + at;
+            for (std::size_t k = 0; k < count; ++k) {
+                const std::uint32_t glyph = cells[k].glyph();
+                if (glyph < 0x80) {
+                    *o++ = static_cast<char>(glyph);
+                    continue;
+                }
+                const char bytes[4] = {static_cast<char>(glyph), static_cast<char>(glyph >> 8),
+                                       static_cast<char>(glyph >> 16), static_cast<char>(glyph >> 24)};
+                std::memcpy(o, bytes, 4);
+                o += utf8::sequence_length(static_cast<unsigned char>(glyph));
+            }
+            return static_cast<std::size_t>(o - buffer);
+        });
     }
 
     // Inserts (ICH) or deletes (DCH) cells as planned, with no colour set,
@@ -149,56 +218,75 @@ public:
         for (std::uint8_t i = 0; i < plan.size; ++i) {
             const Shift& shift = plan.shifts[i];
             move(plan.row, shift.column);
-            out_ += steps(std::abs(shift.count), shift.count > 0 ? '@' : 'P');
+            put_steps(out_, std::abs(shift.count), shift.count > 0 ? '@' : 'P');
         }
     }
+
+    Pen pen;
 
 private:
-    static std::string absolute(int row, int column)
+    enum class Way : std::uint8_t { Stay, Forward, Back, Backspaces, Return, ReturnForward };
+    struct Across {
+        Way way;
+        int length;
+    };
+
+    static Across best_across(int from, int to)
     {
-        std::string s = "\x1b[";
-        put_number(s, static_cast<unsigned>(row + 1));
+        if (from == to) return {Way::Stay, 0};
+        if (to == 0) return {Way::Return, 1};
+        Across best = to > from ? Across{Way::Forward, steps_length(to - from)}
+                                : Across{Way::Back, steps_length(from - to)};
+        if (to < from && from - to < best.length) best = {Way::Backspaces, from - to};
+        if (1 + steps_length(to) < best.length) best = {Way::ReturnForward, 1 + steps_length(to)};
+        return best;
+    }
+
+    void put_across(Across across, int column)
+    {
+        switch (across.way) {
+        case Way::Stay: return;
+        case Way::Forward: put_steps(out_, column - pen.column, 'C'); return;
+        case Way::Back: put_steps(out_, pen.column - column, 'D'); return;
+        case Way::Backspaces: out_.append(static_cast<std::size_t>(pen.column - column), '\b'); return;
+        case Way::Return: out_.push_back('\r'); return;
+        case Way::ReturnForward:
+            out_.push_back('\r');
+            put_steps(out_, column, 'C');
+            return;
+        }
+    }
+
+    void put_absolute(int row, int column)
+    {
+        out_ += "\x1b[";
+        put_number(out_, static_cast<unsigned>(row + 1));
         if (column > 0) {
-            s.push_back(';');
-            put_number(s, static_cast<unsigned>(column + 1));
+            out_.push_back(';');
+            put_number(out_, static_cast<unsigned>(column + 1));
         }
-        s.push_back('H');
-        return s;
+        out_.push_back('H');
     }
 
-    static std::string steps(int count, char final)
-    {
-        std::string s = "\x1b[";
-        if (count > 1) put_number(s, static_cast<unsigned>(count));
-        s.push_back(final);
-        return s;
-    }
-
-    static std::string vertical(int delta)
-    {
-        if (delta == 0) return {};
-        return delta > 0 ? steps(delta, 'B') : steps(-delta, 'A');
-    }
-
-    static std::string horizontal(int from, int to)
-    {
-        if (from == to) return {};
-        if (to > from) {
-            std::string forward = steps(to - from, 'C');
-            std::string from_start = "\r" + (to > 0 ? steps(to, 'C') : std::string());
-            return from_start.size() < forward.size() ? from_start : forward;
-        }
-        if (to == 0) return "\r";
-        if (from - to <= 3) return std::string(static_cast<std::size_t>(from - to), '\b');
-        std::string back = steps(from - to, 'D');
-        std::string from_start = "\r" + steps(to, 'C');
-        return from_start.size() < back.size() ? from_start : back;
-    }
-
-    std::span<const Style> palette_;
+    const VtWriter& writer_;
     const Grid& next_;
     std::string& out_;
 };
+
+// The first column before `to`, going left, of a run of blanks in the
+// default colours that ends at `to`. Four cells are looked at at once.
+int blanks_before(const Cell* row, int to)
+{
+    while (to >= 4 && (row[to - 1] == BLANK) & (row[to - 2] == BLANK) & (row[to - 3] == BLANK) &
+                          (row[to - 4] == BLANK))
+        to -= 4;
+    while (to > 0 && row[to - 1] == BLANK) --to;
+    return to;
+}
+
+// The first column from which a row holds only blanks in the default
+// colours, to its end.
+int blank_tail(const Cell* row, int width) { return blanks_before(row, width); }
 
 // The cells of `shown` that differ from `next` in one row: first and last.
 bool changed_span(const Cell* shown, const Cell* next, int width, int& first, int& last)
@@ -248,11 +336,11 @@ bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, Row
     for (int k = 1; k <= std::min(MAX_SHIFT, last - first); ++k) {
         // About two short moves and the shifts themselves, and the k new cells.
         const int cost = k + (last < width - 1 ? 16 : 8);
+        if (cost >= best_cost) break;
         // Inserted: the old cells [first, last - k] stand at [first + k, last].
-        if (cost < best_cost && std::equal(shown + first, shown + last - k + 1, next + first + k))
-            best_count = k, best_cost = cost;
+        if (std::equal(shown + first, shown + last - k + 1, next + first + k)) best_count = k, best_cost = cost;
         // Deleted: the old cells [first + k, last] stand at [first, last - k].
-        if (cost < best_cost && std::equal(shown + first + k, shown + last + 1, next + first))
+        else if (std::equal(shown + first + k, shown + last + 1, next + first))
             best_count = -k, best_cost = cost;
     }
     if (best_count == 0) return false;
@@ -271,43 +359,35 @@ bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, Row
     return true;
 }
 
-// The changed cells of every row as segments of one style each. A run that
+// The changed cells of a row as segments of one style each. A run that
 // reaches the end of the row over blanks in the default colours ends in an
 // erase instead of those blanks.
-std::vector<Segment> segments_of(const Grid& shown, const Grid& next)
+void add_segments(const Cell* shown, const Cell* next, std::uint16_t row, int width, std::vector<Segment>& segments)
 {
-    std::vector<Segment> segments;
-    const int width = next.width();
-    for (std::uint16_t r = 0; r < next.height(); ++r) {
-        const Cell* old_row = shown.row(r);
-        const Cell* new_row = next.row(r);
-        int blank_from = width;
-        while (blank_from > 0 && new_row[blank_from - 1] == BLANK) --blank_from;
-        int c = 0;
-        while (c < width) {
-            if (old_row[c] == new_row[c]) {
-                ++c;
-                continue;
-            }
-            int end = c + 1;
-            while (end < width && !(old_row[end] == new_row[end])) ++end;
-            // Blanks to the end of the row cost three bytes as an erase.
-            const bool erase_tail = end == width && width - std::max(c, blank_from) > 3;
-            const int stop = erase_tail ? std::max(c, blank_from) : end;
-            for (int s = c; s < stop;) {
-                int e = s + 1;
-                while (e < stop && new_row[e].style == new_row[s].style) ++e;
-                segments.push_back(
-                    {r, static_cast<std::uint16_t>(s), static_cast<std::uint16_t>(e - s), new_row[s].style, false});
-                s = e;
-            }
-            if (erase_tail)
-                segments.push_back({r, static_cast<std::uint16_t>(stop), static_cast<std::uint16_t>(width - stop),
-                                    DEFAULT_STYLE, true});
-            c = end;
+    const int blank_from = blank_tail(next, width);
+    int c = 0;
+    while (c < width) {
+        if (shown[c] == next[c]) {
+            ++c;
+            continue;
         }
+        int end = c + 1;
+        while (end < width && !(shown[end] == next[end])) ++end;
+        // Blanks to the end of the row cost three bytes as an erase.
+        const bool erase_tail = end == width && width - std::max(c, blank_from) > 3;
+        const int stop = erase_tail ? std::max(c, blank_from) : end;
+        for (int s = c; s < stop;) {
+            int e = s + 1;
+            while (e < stop && next[e].style() == next[s].style()) ++e;
+            segments.push_back(
+                {row, static_cast<std::uint16_t>(s), static_cast<std::uint16_t>(e - s), next[s].style(), false});
+            s = e;
+        }
+        if (erase_tail)
+            segments.push_back(
+                {row, static_cast<std::uint16_t>(stop), static_cast<std::uint16_t>(width - stop), DEFAULT_STYLE, true});
+        c = end;
     }
-    return segments;
 }
 
 StyleId segment_style(const Segment& s) { return s.erase ? DEFAULT_STYLE : s.style; }
@@ -322,44 +402,118 @@ void put_cursor(Emitter& emit, const Grid& next)
 
 }  // namespace
 
-void VtWriter::write(const Grid& next, Output& out)
+VtWriter::VtWriter(std::span<const Style> palette) : palette_(palette)
 {
-    const bool full = !valid_ || shown_.width() != next.width() || shown_.height() != next.height();
-    const bool cursor_shown_before = valid_ && shown_.cursor.visible;
-    if (full) {
-        // Nothing the terminal shows is trusted: every cell is "unknown".
-        shown_.reset(next.width(), next.height());
-        for (std::uint16_t r = 0; r < next.height(); ++r) std::fill_n(shown_.row(r), next.width(), UNKNOWN_CELL);
-        pen_ = Pen{};
-    }
+    // Every change of colours the palette allows, made once: from each
+    // entry and from colours not known, to each entry.
+    const std::size_t n = palette.size();
+    colour_changes_.resize((n + 1) * n);
+    for (std::size_t from = 0; from <= n; ++from)
+        for (std::size_t to = 0; to < n; ++to) {
+            std::string& change = colour_changes_[from * n + to];
+            if (from == to) continue;
+            change = "\x1b[";
+            const Style& target = palette[to];
+            if (to == DEFAULT_STYLE) {
+                // SGR 0: both colours back to the terminal's own.
+            } else if (from == n) {
+                change += "0;";
+                put_color(change, target.fg, true);
+                change.push_back(';');
+                put_color(change, target.bg, false);
+            } else {
+                const Style& source = palette[from];
+                if (source.fg != target.fg) put_color(change, target.fg, true);
+                if (source.fg != target.fg && source.bg != target.bg) change.push_back(';');
+                if (source.bg != target.bg) put_color(change, target.bg, false);
+            }
+            change.push_back('m');
+            longest_colour_change_ = std::max(longest_colour_change_, change.size());
+        }
+}
 
-    std::vector<RowShift> shifts;
-    for (std::uint16_t r = 0; r < next.height() && !full; ++r) {
-        RowShift plan;
-        if (plan_shift(shown_.row(r), next.row(r), r, next.width(), plan)) shifts.push_back(plan);
+const std::string& VtWriter::colour_change(StyleId from, StyleId to) const
+{
+    const std::size_t n = palette_.size();
+    return colour_changes_[(from == NO_STYLE ? n : from) * n + to];
+}
+
+void VtWriter::write(Grid& next, Output& out)
+{
+    bytes_.clear();
+    if (!valid_ || !next.shown())
+        write_whole(next);
+    else
+        write_changes(next);
+    next.mark_sent();
+    if (bytes_.empty()) return;
+    out.begin_synchronized_update();
+    out.raw(bytes_);
+    out.end_synchronized_update();
+}
+
+// Every cell, row by row, trusting nothing the terminal shows.
+void VtWriter::write_whole(const Grid& next)
+{
+    Emitter emit(*this, next, Pen{}, bytes_);
+    const int width = next.width();
+    for (std::uint16_t r = 0; r < next.height(); ++r) {
+        const Cell* row = next.row(r);
+        // A row that is mostly blank is erased, then only what was drawn
+        // on it is written.
+        const Grid::Written& written = next.written(r);
+        emit.move(r, 0);
+        if (written.all) {
+            emit.row_cells(row, 0, width);
+        } else {
+            emit.erase_to_end();
+            for (std::uint8_t i = 0; i < written.count; ++i) {
+                emit.move(r, written.stretches[i].first);
+                emit.row_cells(row, written.stretches[i].first, written.stretches[i].second);
+            }
+        }
     }
-    const std::vector<Segment> segments = segments_of(shown_, next);
+    put_cursor(emit, next);
+    bytes_ += next.cursor.visible ? "\x1b[?25h" : "\x1b[?25l";
+    shown_cursor_ = next.cursor;
+    pen_ = emit.pen;
+    valid_ = true;
+}
+
+// Only what differs from what the terminal shows.
+void VtWriter::write_changes(Grid& next)
+{
+    shifts_.clear();
+    segments_.clear();
+    const int width = next.width();
+    for (std::uint16_t r = 0; r < next.height(); ++r) {
+        if (!next.changed(r)) continue;
+        Cell* shown = next.row_as_sent(r);
+        const Cell* wanted = next.row(r);
+        if (std::memcmp(shown, wanted, sizeof(Cell) * width) == 0) continue;
+        RowShift plan;
+        if (plan_shift(shown, wanted, r, width, plan)) shifts_.push_back(plan);
+        add_segments(shown, wanted, r, width, segments_);
+    }
+    const bool cursor_changed = !(next.cursor == shown_cursor_);
+    if (segments_.empty() && shifts_.empty() && !cursor_changed) return;
 
     // The order of the pieces decides how many moves and colour changes
     // there are. Row by row is always a candidate; for small frames, so is
     // every order of the colour groups, each written row by row.
-    std::vector<std::vector<std::size_t>> orders;
-    orders.emplace_back(segments.size());
-    std::iota(orders.back().begin(), orders.back().end(), 0);
-    std::vector<StyleId> groups;
-    for (const Segment& s : segments)
-        if (std::find(groups.begin(), groups.end(), segment_style(s)) == groups.end())
-            groups.push_back(segment_style(s));
-    if (!full && groups.size() > 1 && groups.size() <= MAX_SEARCHED_GROUPS &&
-        segments.size() <= MAX_SEARCHED_SEGMENTS) {
-        std::sort(groups.begin(), groups.end());
-        do {
-            std::vector<std::size_t>& order = orders.emplace_back();
-            for (const StyleId group : groups)
-                for (std::size_t i = 0; i < segments.size(); ++i)
-                    if (segment_style(segments[i]) == group) order.push_back(i);
-        } while (std::next_permutation(groups.begin(), groups.end()));
+    std::array<StyleId, MAX_SEARCHED_GROUPS> groups{};
+    std::size_t group_count = 0;
+    bool search = segments_.size() <= MAX_SEARCHED_SEGMENTS;
+    for (const Segment& s : segments_) {
+        const StyleId style = segment_style(s);
+        if (std::find(groups.begin(), groups.begin() + group_count, style) != groups.begin() + group_count) continue;
+        if (group_count == MAX_SEARCHED_GROUPS) {
+            search = false;
+            break;
+        }
+        groups[group_count++] = style;
     }
+    search = search && group_count > 1;
 
     // A frame that ends in some colours lets the next one start with them
     // for free: typing, say, changes the text and the status bar in every
@@ -367,56 +521,56 @@ void VtWriter::write(const Grid& next, Output& out)
     // once each instead of twice. So an order is judged by its bytes plus the
     // colour change its end leaves for the next frame: back to the default
     // colours, or from them into the costliest colours this frame used.
-    const auto colour_change = [&](StyleId from, StyleId to) {
-        std::string change;
-        Emitter probe(palette_, next, Pen{UNKNOWN, UNKNOWN, from}, change);
-        probe.style(to);
-        return change.size();
-    };
     std::size_t into_colours = 0;
-    for (const StyleId group : groups)
-        if (group != DEFAULT_STYLE) into_colours = std::max(into_colours, colour_change(DEFAULT_STYLE, group));
+    for (std::size_t g = 0; g < group_count; ++g)
+        into_colours = std::max(into_colours, colour_change(DEFAULT_STYLE, groups[g]).size());
 
-    std::string best;
+    std::size_t best_score = SIZE_MAX;
     Pen best_pen;
-    std::size_t best_score = 0;
-    for (const std::vector<std::size_t>& order : orders) {
-        std::string trial;
-        Emitter attempt(palette_, next, pen_, trial);
+    const auto attempt = [&](auto&& emit_segments) {
+        trial_.clear();
+        Emitter emit(*this, next, pen_, trial_);
         // A row's shifts come just before its first cell is written.
-        std::vector<bool> shifted(shifts.size(), false);
+        std::vector<bool> shifted(shifts_.size(), false);
         const auto shift_row = [&](std::uint16_t row) {
-            for (std::size_t i = 0; i < shifts.size(); ++i)
-                if (!shifted[i] && shifts[i].row == row) {
-                    attempt.shifts(shifts[i]);
+            for (std::size_t i = 0; i < shifts_.size(); ++i)
+                if (!shifted[i] && shifts_[i].row == row) {
+                    emit.shifts(shifts_[i]);
                     shifted[i] = true;
                 }
         };
-        for (const std::size_t i : order) {
-            shift_row(segments[i].row);
-            attempt.segment(segments[i]);
-        }
-        for (const RowShift& plan : shifts) shift_row(plan.row);
-        put_cursor(attempt, next);
-        const StyleId end = attempt.pen.style;
-        const std::size_t score = trial.size() + (end == DEFAULT_STYLE || end == NO_STYLE
-                                                      ? into_colours
-                                                      : colour_change(end, DEFAULT_STYLE));
-        if (best_score == 0 || score < best_score) {
-            best = std::move(trial);
-            best_pen = attempt.pen;
+        emit_segments([&](const Segment& s) {
+            shift_row(s.row);
+            emit.segment(s);
+        });
+        for (const RowShift& plan : shifts_) shift_row(plan.row);
+        put_cursor(emit, next);
+        const StyleId end = emit.pen.style;
+        const std::size_t score = trial_.size() + (end == DEFAULT_STYLE || end == NO_STYLE
+                                                       ? into_colours
+                                                       : colour_change(end, DEFAULT_STYLE).size());
+        if (score < best_score) {
             best_score = score;
+            best_pen = emit.pen;
+            std::swap(bytes_, trial_);
         }
+    };
+    attempt([&](auto&& put) {
+        for (const Segment& s : segments_) put(s);
+    });
+    if (search) {
+        std::sort(groups.begin(), groups.begin() + group_count);
+        do {
+            attempt([&](auto&& put) {
+                for (std::size_t g = 0; g < group_count; ++g)
+                    for (const Segment& s : segments_)
+                        if (segment_style(s) == groups[g]) put(s);
+            });
+        } while (std::next_permutation(groups.begin(), groups.begin() + group_count));
     }
-    if (next.cursor.visible != cursor_shown_before || full) best += next.cursor.visible ? "\x1b[?25h" : "\x1b[?25l";
-
-    shown_ = next;
+    if (next.cursor.visible != shown_cursor_.visible) bytes_ += next.cursor.visible ? "\x1b[?25h" : "\x1b[?25l";
+    shown_cursor_ = next.cursor;
     pen_ = best_pen;
-    valid_ = true;
-    if (best.empty()) return;
-    out.begin_synchronized_update();
-    out.raw(best);
-    out.end_synchronized_update();
 }
 
 }  // namespace term

@@ -3,8 +3,10 @@
 // only what changed since the frame before: over SSH or a slow console a key
 // press costs the cells it changed, not the whole screen.
 
+#include <array>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "terminal/output.hpp"
 #include "terminal/screen.hpp"
@@ -15,13 +17,15 @@ class VtWriter {
 public:
     // The palette gives the colours of each StyleId the grids use; it must
     // outlive the writer.
-    explicit VtWriter(std::span<const Style> palette) : palette_(palette) {}
+    explicit VtWriter(std::span<const Style> palette);
 
     // Queues on `out`, as one synchronized update, what turns the screen the
-    // terminal shows into `next`: nothing at all when nothing changed. The
-    // first frame, a frame of another size and the first after invalidate()
+    // terminal shows into `next`: nothing at all when nothing changed. Only
+    // the rows `next` marks as changed are looked at, against what they held
+    // when the grid was last sent; `next` is then marked sent. The first
+    // frame, a frame of another size and the first after invalidate()
     // repaint every cell.
-    void write(const Grid& next, Output& out);
+    void write(Grid& next, Output& out);
 
     // What the terminal shows is no longer known (the program was suspended,
     // a write failed): the next frame repaints it whole.
@@ -37,11 +41,50 @@ public:
         StyleId style = NO_STYLE;
     };
 
+    // An insert (ICH, count > 0) or delete (DCH, count < 0) of cells.
+    struct Shift {
+        std::uint16_t column;
+        std::int16_t count;
+    };
+    // The shifts of one row, done before any of its cells are written.
+    struct RowShift {
+        std::uint16_t row;
+        std::array<Shift, 2> shifts;
+        std::uint8_t size = 0;
+    };
+    // A stretch of cells of one row written in one style, or, with `erase`,
+    // cleared to the end of the row in the default colours.
+    struct Segment {
+        std::uint16_t row;
+        std::uint16_t column;
+        std::uint16_t length;
+        StyleId style;
+        bool erase;
+    };
+
+    // The bytes that change the pen's colours from `from` (NO_STYLE: not
+    // known) to `to`.
+    const std::string& colour_change(StyleId from, StyleId to) const;
+    std::size_t longest_colour_change() const { return longest_colour_change_; }
+
 private:
+    void write_whole(const Grid& next);
+    void write_changes(Grid& next);
+
     std::span<const Style> palette_;
-    Grid shown_;  // what the terminal shows, as far as this writer knows
+    std::vector<std::string> colour_changes_;
+    std::size_t longest_colour_change_ = 0;
+
+    // The cursor the terminal shows; its cells are the grid's, as last sent.
+    CursorState shown_cursor_;
     bool valid_ = false;
     Pen pen_;
+
+    // Kept from frame to frame for their memory.
+    std::string bytes_;
+    std::string trial_;
+    std::vector<RowShift> shifts_;
+    std::vector<Segment> segments_;
 };
 
 }  // namespace term

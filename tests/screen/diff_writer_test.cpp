@@ -98,7 +98,7 @@ TEST(DiffWriter, FramesOfDifferencesShowWhatAWholeFrameShows)
         for (int i = 0; i < count; ++i) lines.push_back(random_line(random));
         Editor editor = make_editor(lines, 40, 12);
 
-        term::Grid grid;
+        Frame frame;
         term::VtWriter writer(style::PALETTE);
         VtermScreen diffed(editor.screen_width, editor.screen_height);
         auto now = TimePoint{} + std::chrono::hours(1);
@@ -110,9 +110,9 @@ TEST(DiffWriter, FramesOfDifferencesShowWhatAWholeFrameShows)
             if (diffed.width() != editor.screen_width || diffed.height() != editor.screen_height)
                 diffed.resize(editor.screen_width, editor.screen_height);
 
-            render(editor, grid);
+            render(editor, frame);
             term::Output out;
-            writer.write(grid, out);
+            writer.write(frame.grid, out);
             ASSERT_TRUE(out.flush());
             diffed.feed(out.written());
 

@@ -311,10 +311,10 @@ TEST(Frame, OneSynchronizedBatch)
     term::Output full(fd);
     Editor twelve = make_editor(numbered_lines(12), 30, 8);
     twelve.help_visible = true;
-    term::Grid grid;
-    render(twelve, grid);
+    Frame frame;
+    render(twelve, frame);
     term::VtWriter writer(style::PALETTE);
-    writer.write(grid, full);
+    writer.write(frame.grid, full);
     const auto result = full.flush();
     ::close(fd);
     ASSERT_FALSE(result.has_value());

@@ -18,11 +18,11 @@ Editor make_editor(std::vector<std::string> lines, int width, int height)
 
 std::string frame_bytes(Editor& editor)
 {
-    term::Grid grid;
-    render(editor, grid);
+    Frame frame;
+    render(editor, frame);
     term::VtWriter writer(style::PALETTE);
     term::Output out;
-    writer.write(grid, out);
+    writer.write(frame.grid, out);
     if (!out.flush()) throw std::runtime_error("a collecting output failed");
     return out.written();
 }
