@@ -37,3 +37,5 @@ inline constexpr std::array<term::Style, 9> PALETTE = {{
 }};
 
 }  // namespace style
+
+static_assert(style::PALETTE.size() <= term::MAX_STYLES, "a cell holds its style in one byte");

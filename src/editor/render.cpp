@@ -1,7 +1,9 @@
 #include "editor/render.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -53,21 +55,15 @@ void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number,
 // The visible characters of one document line from `column` on, with the
 // part inside the selection (from its start up to but not including its
 // end) highlighted.
-void draw_text(const Editor& editor, term::Grid& grid, std::uint16_t row, std::uint64_t line, std::uint16_t column,
-               std::uint64_t width)
+std::uint16_t draw_text(const Editor& editor, term::Grid& grid, std::uint16_t row, std::uint64_t line,
+                        std::uint16_t column, std::uint64_t width)
 {
     const std::string_view shown = utf8::substr(editor.buffer.line(line), editor.left_column, width);
     const auto end = static_cast<std::uint16_t>(std::min<std::uint64_t>(column + width, grid.width()));
-    if (!editor.anchor) {
-        grid.put(column, row, shown, style::PLAIN, end);
-        return;
-    }
+    if (!editor.anchor) return grid.put(column, row, shown, style::PLAIN, end);
     const Position start = std::min(*editor.anchor, editor.cursor);
     const Position stop = std::max(*editor.anchor, editor.cursor);
-    if (line < start.row || line > stop.row) {
-        grid.put(column, row, shown, style::PLAIN, end);
-        return;
-    }
+    if (line < start.row || line > stop.row) return grid.put(column, row, shown, style::PLAIN, end);
     // Selected columns of this row, as indexes into the visible part.
     const std::uint64_t from = line == start.row ? start.column : 0;
     const std::uint64_t to = line == stop.row ? stop.column : NO_LIMIT;
@@ -78,7 +74,7 @@ void draw_text(const Editor& editor, term::Grid& grid, std::uint16_t row, std::u
     const std::size_t b = last > first ? utf8::byte_offset(shown, last) : a;
     column = grid.put(column, row, shown.substr(0, a), style::PLAIN, end);
     column = grid.put(column, row, shown.substr(a, b - a), style::SELECTION, end);
-    grid.put(column, row, shown.substr(b), style::PLAIN, end);
+    return grid.put(column, row, shown.substr(b), style::PLAIN, end);
 }
 
 // The scroll bar's cell of one text row: the thumb, or a blank.
@@ -154,39 +150,76 @@ void draw_text_area(Editor& editor, Frame& frame, const Frame::View& view)
                             within(n, view.selection_first, view.selection_last);
         if (redraw) {
             const std::uint16_t row = coordinate(r + 1);
-            frame.grid.clear_row(row);
+            frame.grid.begin_row(row);
+            std::uint16_t end = 0;
             if (n < lines) {
                 if (view.gutter > 0) draw_line_number(frame.grid, row, n + 1, view.gutter);
-                draw_text(editor, frame.grid, row, n, coordinate(view.gutter), width);
+                end = draw_text(editor, frame.grid, row, n, coordinate(view.gutter), width);
             }
+            frame.grid.blank_from(row, end);
         }
         if (redraw || thumb_moved) draw_scroll_bar_cell(editor, frame.grid, view, r);
     }
 }
 
-void draw_status_bar(const Editor& editor, term::Grid& grid)
+// A few words and numbers put together on the stack.
+class ShortText {
+public:
+    void add(std::string_view text)
+    {
+        const std::size_t n = std::min(text.size(), sizeof text_ - size_);
+        std::memcpy(text_ + size_, text.data(), n);
+        size_ += n;
+    }
+    void add(std::uint64_t number)
+    {
+        const auto [end, error] = std::to_chars(text_ + size_, text_ + sizeof text_, number);
+        if (error == std::errc()) size_ = static_cast<std::size_t>(end - text_);
+    }
+    std::string_view view() const { return {text_, size_}; }
+
+private:
+    char text_[96];
+    std::size_t size_ = 0;
+};
+
+// The status bar's left part, " {name}  " or " {name} *  ": drawn every
+// frame, made only when the document's path changes.
+const std::string& name_part(const Buffer& buffer, Frame& frame)
+{
+    if (!frame.name_ready || frame.name_path != buffer.path) {
+        frame.name_path = buffer.path;
+        frame.name = " " + visible_text(file_display_name(buffer));
+        frame.name_ready = true;
+    }
+    return frame.name;
+}
+
+void draw_status_bar(const Editor& editor, Frame& frame)
 {
     const Buffer& buffer = editor.buffer;
+    term::Grid& grid = frame.grid;
     grid.clear_row(0, style::BAR);
 
-    std::string left(1, ' ');
-    left += visible_text(file_display_name(buffer));
-    if (buffer.modified) left += " *";
-    left += "  ";
-    std::string right(encoding_label(buffer.encoding));
-    right += "  ";
-    right += std::to_string(editor.cursor.row + 1);
-    right += ':';
-    right += std::to_string(editor.cursor.column + 1);
-    right += "  ";
-    right += std::to_string(buffer.line_count());
-    right += msg::LINES_WORD;
+    const std::string& name = name_part(buffer, frame);
+    const std::string_view mark = buffer.modified ? " *  " : "  ";
+    // "{encoding}  {line}:{column}  {lines} qator ", made without allocating.
+    ShortText right;
+    right.add(encoding_label(buffer.encoding));
+    right.add("  ");
+    right.add(editor.cursor.row + 1);
+    right.add(":");
+    right.add(editor.cursor.column + 1);
+    right.add("  ");
+    right.add(buffer.line_count());
+    right.add(msg::LINES_WORD);
+    const std::string_view right_part = right.view();
 
     const std::uint64_t width = editor.screen_width;
-    const std::uint64_t left_len = utf8::length(left);
-    const std::uint64_t right_len = utf8::length(right);
-    grid.put(0, 0, left, style::BAR);
-    if (left_len + right_len < width) grid.put(coordinate(width - right_len), 0, right, style::BAR);
+    const std::uint64_t left_len = utf8::length(name) + utf8::length(mark);
+    const std::uint64_t right_len = right_part.size();  // ASCII only
+    grid.put(grid.put(0, 0, name, style::BAR), 0, mark, style::BAR);
+    if (left_len + right_len < width) grid.put(coordinate(width - right_len), 0, right_part, style::BAR);
 }
 
 void draw_message_line(const Editor& editor, term::Grid& grid)
@@ -248,7 +281,7 @@ void render(Editor& editor, Frame& frame)
         grid.reset(editor.screen_width, editor.screen_height);
     const Frame::View view = view_of(editor);
     draw_text_area(editor, frame, view);
-    draw_status_bar(editor, grid);
+    draw_status_bar(editor, frame);
     draw_message_line(editor, grid);
     place_cursor(editor, grid);
     if (editor.help_visible) draw_help(editor, grid);

@@ -4,6 +4,8 @@
 // on top when it is open. Cells use the colours of editor/palette.hpp.
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +37,11 @@ struct Frame {
     };
     View drawn;
     bool drawn_once = false;
+
+    // The status bar's name part, made again only when the path changes.
+    std::optional<std::filesystem::path> name_path;
+    std::string name;
+    bool name_ready = false;
 };
 
 void render(Editor& editor, Frame& frame);

@@ -13,22 +13,13 @@ namespace {
 // only in part rather than costing the memory of billions of cells.
 constexpr std::uint16_t MAX_SIDE = 2048;
 
-std::uint32_t packed(const char* p, std::size_t length)
+// The visible stand-in of a control character, or the character itself.
+char32_t visible(char32_t c)
 {
-    std::uint32_t glyph = 0;
-    for (std::size_t k = 0; k < length; ++k) glyph |= std::uint32_t{static_cast<unsigned char>(p[k])} << (8 * k);
-    return glyph;
-}
-
-// The visible stand-in of a control character, or 0 for any other.
-std::uint32_t control_picture(std::uint32_t glyph)
-{
-    const std::uint32_t lead = glyph & 0xFF;
-    if (lead < 0x20) return pack_glyph(utf8::encode(0x2400 + lead));
-    if (lead == 0x7F) return pack_glyph("\u2421");
-    // U+0080 to U+009F: C2 followed by 80 to 9F.
-    if (lead == 0xC2 && (glyph >> 8 & 0xFF) < 0xA0) return pack_glyph("\uFFFD");
-    return 0;
+    if (c < 0x20) return 0x2400 + c;
+    if (c == 0x7F) return 0x2421;
+    if (c >= 0x80 && c < 0xA0) return utf8::REPLACEMENT;
+    return c;
 }
 
 // Whether eight bytes are all printable ASCII (0x20 to 0x7E), the common
@@ -45,8 +36,6 @@ bool printable_word(const char* p)
 }
 
 }  // namespace
-
-std::uint32_t pack_glyph(std::string_view utf8) { return packed(utf8.data(), std::min<std::size_t>(utf8.size(), 4)); }
 
 void Grid::reset(std::uint16_t width, std::uint16_t height)
 {
@@ -98,6 +87,19 @@ void Grid::clear_row(std::uint16_t row, StyleId style)
     if (style != DEFAULT_STYLE) written_[row].all = true;
 }
 
+void Grid::begin_row(std::uint16_t row)
+{
+    if (row >= height_) return;
+    writable_row(row);
+    written_[row] = Written{};
+}
+
+void Grid::blank_from(std::uint16_t row, std::uint16_t column)
+{
+    if (row >= height_ || column >= width_) return;
+    std::fill_n(writable_row(row) + column, width_ - column, Cell());
+}
+
 std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_view text, StyleId style,
                         std::uint16_t end)
 {
@@ -107,7 +109,7 @@ std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_vie
     const std::uint16_t from = column;
     const char* p = text.data();
     const char* const stop = p + text.size();
-    const std::uint64_t style_bits = std::uint64_t{style} << 32;
+    const std::uint32_t style_bits = std::uint32_t{style} << Cell::STYLE_SHIFT;
     while (column < end && p < stop) {
         // The run of printable ASCII from here, made cells in one simple loop.
         const auto limit = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - column, stop - p));
@@ -116,28 +118,25 @@ std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_vie
         while (run < limit && static_cast<unsigned char>(p[run]) - 0x20u < 0x5Fu) ++run;
         if (run > 0) {
             Cell* const to = cells + column;
-            for (std::size_t k = 0; k < run; ++k) to[k] = Cell::from_bits(static_cast<unsigned char>(p[k]) | style_bits);
+            for (std::size_t k = 0; k < run; ++k)
+                to[k] = Cell::from_bits(static_cast<unsigned char>(p[k]) | style_bits);
             column = static_cast<std::uint16_t>(column + run);
             p += run;
             continue;
         }
-        const auto lead = static_cast<unsigned char>(*p);
-        const std::size_t length = utf8::sequence_length(lead);
-        std::uint32_t glyph = lead < 0x80 ? lead : packed(p, std::min<std::size_t>(length, stop - p));
-        if (lead < 0x20 || lead == 0x7F || lead == 0xC2)
-            if (const std::uint32_t picture = control_picture(glyph)) glyph = picture;
-        cells[column++] = Cell(glyph, style);
-        p += length;
+        const utf8::Decoded d = utf8::decode(std::string_view(p, static_cast<std::size_t>(stop - p)));
+        cells[column++] = Cell(visible(d.c), style);
+        p += d.length;
     }
     note_written(row, from, column);
     return column;
 }
 
-void Grid::fill(std::uint16_t column, std::uint16_t row, std::uint32_t count, std::uint32_t glyph, StyleId style)
+void Grid::fill(std::uint16_t column, std::uint16_t row, std::uint32_t count, char32_t c, StyleId style)
 {
     if (row >= height_ || column >= width_) return;
     const std::uint32_t n = std::min<std::uint32_t>(count, width_ - column);
-    std::fill_n(writable_row(row) + column, n, Cell(glyph, style));
+    std::fill_n(writable_row(row) + column, n, Cell(visible(c), style));
     note_written(row, column, static_cast<std::uint16_t>(column + n));
 }
 

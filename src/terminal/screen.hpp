@@ -9,9 +9,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <utility>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "terminal/output.hpp"
@@ -30,20 +31,22 @@ using StyleId = std::uint16_t;
 // Palette entry 0 is the terminal's default colours.
 inline constexpr StyleId DEFAULT_STYLE = 0;
 
-// One cell in one word, so that cells are filled, copied and compared as
-// numbers: the UTF-8 bytes of its character (first byte lowest; never a
-// control) in the low half, its style above them.
+// One cell in one 32-bit word, so that cells are filled, copied and
+// compared as numbers: its character (a code point, never a control) in the
+// low 21 bits, three bits for later use, and its style in the top byte.
 class Cell {
 public:
+    static constexpr unsigned STYLE_SHIFT = 24;
+
     constexpr Cell() = default;
-    constexpr Cell(std::uint32_t glyph, StyleId style, std::uint16_t extra = 0)
-        : bits_(glyph | std::uint64_t{style} << 32 | std::uint64_t{extra} << 48)
+    constexpr Cell(char32_t c, StyleId style, std::uint32_t flags = 0)
+        : bits_(static_cast<std::uint32_t>(c) | flags << 21 | std::uint32_t{style} << STYLE_SHIFT)
     {
     }
-    constexpr std::uint32_t glyph() const { return static_cast<std::uint32_t>(bits_); }
-    constexpr StyleId style() const { return static_cast<StyleId>(bits_ >> 32); }
-    constexpr std::uint64_t bits() const { return bits_; }
-    static constexpr Cell from_bits(std::uint64_t bits)
+    constexpr char32_t code_point() const { return bits_ & 0x1FFFFF; }
+    constexpr StyleId style() const { return static_cast<StyleId>(bits_ >> STYLE_SHIFT); }
+    constexpr std::uint32_t bits() const { return bits_; }
+    static constexpr Cell from_bits(std::uint32_t bits)
     {
         Cell cell;
         cell.bits_ = bits;
@@ -52,11 +55,11 @@ public:
     friend constexpr bool operator==(Cell, Cell) = default;
 
 private:
-    std::uint64_t bits_ = ' ';
+    std::uint32_t bits_ = ' ';
 };
 
-// The UTF-8 of one character, packed as a Cell holds it.
-std::uint32_t pack_glyph(std::string_view utf8);
+// A palette has at most this many entries: a style is one byte of a cell.
+inline constexpr std::size_t MAX_STYLES = 256;
 
 struct CursorState {
     std::uint16_t column = 0;
@@ -80,6 +83,11 @@ public:
 
     // Blanks a row (the default colours, or those of `style`) to be drawn anew.
     void clear_row(std::uint16_t row, StyleId style = DEFAULT_STYLE);
+    // A row drawn anew from its first column, left to right, ending with
+    // blank_from: cheaper than clearing it first when most of it is drawn.
+    void begin_row(std::uint16_t row);
+    // Blanks the row in the default colours from `column` to its end.
+    void blank_from(std::uint16_t row, std::uint16_t column);
     // Writes the characters of UTF-8 text (valid) one per cell from `column`
     // on, stopping at column `end` (exclusive; the right edge at most), and
     // returns the column after the last one written. Control characters
@@ -88,7 +96,7 @@ public:
     std::uint16_t put(std::uint16_t column, std::uint16_t row, std::string_view text, StyleId style,
                       std::uint16_t end = UINT16_MAX);
     // `count` cells of one character from `column` on, clipped at the right edge.
-    void fill(std::uint16_t column, std::uint16_t row, std::uint32_t count, std::uint32_t glyph, StyleId style);
+    void fill(std::uint16_t column, std::uint16_t row, std::uint32_t count, char32_t c, StyleId style);
 
     // Rows drawn since the grid was last sent.
     bool changed(std::uint16_t row) const { return changed_[row] != 0; }

@@ -6,6 +6,10 @@
 
 #include "text/utf8.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace term {
 
 namespace {
@@ -19,7 +23,7 @@ constexpr int UNKNOWN = Pen::UNKNOWN;
 constexpr StyleId NO_STYLE = Pen::NO_STYLE;
 // A cell whose content is not known: it equals no cell that is drawn, so it
 // is always written.
-constexpr Cell UNKNOWN_CELL(0, NO_STYLE, 0xFFFF);
+constexpr Cell UNKNOWN_CELL(0, 0xFF, 7);
 constexpr Cell BLANK{};
 
 // The longest shift of a row's cells that is looked for.
@@ -75,6 +79,38 @@ void put_color(std::string& out, Color c, bool foreground)
         put_number(out, c.b);
         return;
     }
+}
+
+// Writes the bytes of the leading cells that are ASCII in the style `same`
+// stands for, sixteen at a time, moving `o` past them; returns how many.
+// Most of a frame is such cells.
+int plain_block(const Cell* cells, int count, std::uint32_t same, char*& o)
+{
+    int k = 0;
+#if defined(__SSE2__)
+    static_assert(sizeof(Cell) == 4);
+    const __m128i style = _mm_set1_epi32(static_cast<int>(same));
+    const __m128i not_ascii = _mm_set1_epi32(~0x7F);
+    for (; k + 16 <= count; k += 16) {
+        __m128i v[4];
+        __m128i any = _mm_setzero_si128();
+        for (int i = 0; i < 4; ++i) {
+            v[i] = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + k + 4 * i)), style);
+            any = _mm_or_si128(any, _mm_and_si128(v[i], not_ascii));
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) != 0xFFFF) break;
+        const __m128i low = _mm_packs_epi32(v[0], v[1]);
+        const __m128i high = _mm_packs_epi32(v[2], v[3]);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(low, high));
+        o += 16;
+    }
+#endif
+    for (; k < count; ++k) {
+        const std::uint32_t plain = cells[k].bits() ^ same;
+        if (plain >= 0x80) break;
+        *o++ = static_cast<char>(plain);
+    }
+    return k;
 }
 
 // Appends the bytes of moves, colours and cells, keeping track of where the
@@ -146,11 +182,13 @@ public:
         StyleId current = pen.style;
         out_.resize_and_overwrite(at + room, [&](char* buffer, std::size_t) {
             char* o = buffer + at;
-            std::uint64_t same = std::uint64_t{current} << 32;
+            std::uint32_t same = std::uint32_t{current} << Cell::STYLE_SHIFT;
             for (int k = 0; k < count; ++k) {
+                k += plain_block(cells + k, count - k, same, o);
+                if (k == count) break;
                 // An ASCII cell in the colours already set, the common case,
                 // is one byte.
-                const std::uint64_t plain = cells[k].bits() ^ same;
+                const std::uint32_t plain = cells[k].bits() ^ same;
                 if (plain < 0x80) {
                     *o++ = static_cast<char>(plain);
                     continue;
@@ -161,17 +199,9 @@ public:
                     std::memcpy(o, change.data(), change.size());
                     o += change.size();
                     current = cell.style();
-                    same = std::uint64_t{current} << 32;
+                    same = std::uint32_t{current} << Cell::STYLE_SHIFT;
                 }
-                const std::uint32_t glyph = cell.glyph();
-                if (glyph < 0x80) {
-                    *o++ = static_cast<char>(glyph);
-                    continue;
-                }
-                const char bytes[4] = {static_cast<char>(glyph), static_cast<char>(glyph >> 8),
-                                       static_cast<char>(glyph >> 16), static_cast<char>(glyph >> 24)};
-                std::memcpy(o, bytes, 4);
-                o += utf8::sequence_length(static_cast<unsigned char>(glyph));
+                o = utf8::put(o, cell.code_point());
             }
             return static_cast<std::size_t>(o - buffer);
         });
@@ -195,17 +225,7 @@ public:
         const std::size_t at = out_.size();
         out_.resize_and_overwrite(at + 4 * count, [&](char* buffer, std::size_t) {
             char* o = buffer + at;
-            for (std::size_t k = 0; k < count; ++k) {
-                const std::uint32_t glyph = cells[k].glyph();
-                if (glyph < 0x80) {
-                    *o++ = static_cast<char>(glyph);
-                    continue;
-                }
-                const char bytes[4] = {static_cast<char>(glyph), static_cast<char>(glyph >> 8),
-                                       static_cast<char>(glyph >> 16), static_cast<char>(glyph >> 24)};
-                std::memcpy(o, bytes, 4);
-                o += utf8::sequence_length(static_cast<unsigned char>(glyph));
-            }
+            for (std::size_t k = 0; k < count; ++k) o = utf8::put(o, cells[k].code_point());
             return static_cast<std::size_t>(o - buffer);
         });
     }
@@ -277,8 +297,7 @@ private:
 // default colours that ends at `to`. Four cells are looked at at once.
 int blanks_before(const Cell* row, int to)
 {
-    while (to >= 4 && (row[to - 1] == BLANK) & (row[to - 2] == BLANK) & (row[to - 3] == BLANK) &
-                          (row[to - 4] == BLANK))
+    while (to >= 4 && (row[to - 1] == BLANK) & (row[to - 2] == BLANK) & (row[to - 3] == BLANK) & (row[to - 4] == BLANK))
         to -= 4;
     while (to > 0 && row[to - 1] == BLANK) --to;
     return to;
