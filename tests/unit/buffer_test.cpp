@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "encoding.hpp"
+#include "encoding/encoding.hpp"
 
 namespace {
 

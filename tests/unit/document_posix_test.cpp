@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "editor/dispatch.hpp"
-#include "encoding.hpp"
+#include "encoding/encoding.hpp"
 #include "support/editor_state.hpp"
 #include "support/files.hpp"
 #include "support/sample_texts.hpp"

@@ -1,4 +1,4 @@
-#include "encoding.hpp"
+#include "encoding/encoding.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

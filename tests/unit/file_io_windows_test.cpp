@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "editor/document.hpp"
-#include "encoding.hpp"
-#include "file_io.hpp"
-#include "io_error.hpp"
+#include "encoding/encoding.hpp"
+#include "os/file_io.hpp"
+#include "os/io_error.hpp"
+#include "os/wide_text.hpp"
 #include "support/files.hpp"
 #include "support/sample_texts.hpp"
 #include "support/session.hpp"
-#include "wide_text.hpp"
 
 namespace fs = std::filesystem;
 

@@ -13,8 +13,8 @@
 
 #include "editor/cursor.hpp"
 #include "editor/editing.hpp"
-#include "unicode.hpp"
-#include "utf8.hpp"
+#include "text/char_class.hpp"
+#include "text/utf8.hpp"
 
 // Readable positions in failure messages.
 void PrintTo(const Position& p, std::ostream* os) { *os << '(' << p.row << ", " << p.column << ')'; }

@@ -10,7 +10,7 @@
 #include "editor/dispatch.hpp"
 #include "editor/search.hpp"
 #include "support/session.hpp"
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "unicode.hpp"
+#include "text/char_class.hpp"
 
 TEST(Unicode, AsciiClasses)
 {

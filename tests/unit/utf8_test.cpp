@@ -1,4 +1,4 @@
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "codec.hpp"
+#include "encoding/codec.hpp"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "codec.hpp"
+#include "encoding/codec.hpp"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 
-#include "utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 
