@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "os/file_io.hpp"
+#include "os/long_path.hpp"
 #include "os/wide_text.hpp"
 
 namespace {
@@ -37,10 +38,6 @@ public:
 private:
     HANDLE handle_;
 };
-
-// The path as the file functions take it. The path object already holds
-// UTF-16; this only names the step.
-const wchar_t* wide(const std::filesystem::path& path) { return path.c_str(); }
 
 expected<void, IoError> seek(HANDLE file, std::uint64_t offset)
 {
@@ -109,7 +106,9 @@ bool path_exists(const std::filesystem::path& path)
 {
     // Opening for no access at all follows links and reaches directories
     // (backup semantics) without asking for any right on the file.
-    Handle probe(::CreateFileW(wide(path), 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const std::wstring name = file_api_path(path);
+    Handle probe(
+        ::CreateFileW(name.c_str(), 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (probe.is_open()) return true;
     // A file another program holds without sharing exists all the same; the
     // read that follows reports why it cannot be opened.
@@ -120,8 +119,9 @@ expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path
 {
     // Without backup semantics a directory does not open: it is an error,
     // as it should be.
+    const std::wstring name = file_api_path(path);
     Handle file(
-        ::CreateFileW(wide(path), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(name.c_str(), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.is_open()) return unexpected(IoError::last_windows_error());
     const std::size_t size_hint = ::GetFileType(file.get()) == FILE_TYPE_DISK ? size_of(file.get()) : 0;
     return read_to_end(file.get(), size_hint);
@@ -135,11 +135,12 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
     // The old bytes are read through the same handle; a file we may write
     // but not read is still saved, only without that safety net.
     bool can_read = true;
-    HANDLE opened = ::CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS,
+    const std::wstring name = file_api_path(path);
+    HANDLE opened = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
         can_read = false;
-        opened = ::CreateFileW(wide(path), GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        opened = ::CreateFileW(name.c_str(), GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr);
     }
     if (opened == INVALID_HANDLE_VALUE) return unexpected(IoError::last_windows_error());

@@ -17,6 +17,7 @@
 #include "encoding/encoding.hpp"
 #include "os/file_io.hpp"
 #include "os/io_error.hpp"
+#include "os/long_path.hpp"
 #include "os/wide_text.hpp"
 #include "support/files.hpp"
 #include "support/sample_texts.hpp"
@@ -518,6 +519,46 @@ TEST(WindowsPaths, NamesInAnyScriptOpenSaveAndReload)
     auto reopened = open_document(fs::path(std::u8string(as_text.begin(), as_text.end())));
     ASSERT_TRUE(reopened.has_value()) << reopened.error().message;
     EXPECT_EQ(reopened->line(0), "Здравствуй");
+}
+
+// Wine opens paths of any length, Windows only with the \\?\ prefix (or
+// the long-path setting): what the file functions are given is checked
+// here, and zep.exe opening and saving such paths in tests/windows.
+TEST(WindowsPaths, PathsOverTheLimitGetTheLiteralPrefix)
+{
+    const std::wstring deep = L"C:\\" + std::wstring(100, L'a') + L"\\" + std::wstring(100, L'b') + L"\\" +
+                              std::wstring(60, L'c') + L".txt";
+    ASSERT_GE(deep.size(), 260u);
+    struct Case {
+        std::wstring given;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        // Short paths go as they are, relative ones and device names too.
+        {L"C:\\dir\\notes.txt", L"C:\\dir\\notes.txt"},
+        {L"C:/dir/./notes.txt", L"C:/dir/./notes.txt"},
+        {L"notes.txt", L"notes.txt"},
+        {L"\\\\.\\NUL", L"\\\\.\\NUL"},
+        // Long ones in full, with the prefix.
+        {deep, L"\\\\?\\" + deep},
+        // The separators and dot components as the system resolves them.
+        {L"C:/" + std::wstring(100, L'a') + L"/x/../" + std::wstring(100, L'b') + L"/./" + std::wstring(60, L'c') +
+             L".txt",
+         L"\\\\?\\" + deep},
+        // A share takes the UNC form of the prefix.
+        {L"\\\\server\\share" + deep.substr(2), L"\\\\?\\UNC\\server\\share" + deep.substr(2)},
+        // Already literal: left alone, however long.
+        {L"\\\\?\\" + deep, L"\\\\?\\" + deep},
+    };
+    for (const Case& c : cases) EXPECT_EQ(file_api_path(fs::path(c.given)), c.expected) << to_utf8(c.given);
+
+    // A relative path is long when the current directory makes it so.
+    TempDir dir;
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    const std::wstring relative = std::wstring(120, L'x') + L"\\" + std::wstring(120, L'y');
+    EXPECT_EQ(file_api_path(fs::path(relative)), L"\\\\?\\" + dir.path().native() + L"\\" + relative);
+    fs::current_path(before);
 }
 
 TEST(WindowsPaths, DisplayNamesOfWindowsForms)
