@@ -99,4 +99,12 @@ function(zep_windows_program_tests)
                    --wine ${CMAKE_CROSSCOMPILING_EMULATOR} --filter WindowsSave.*ReadOnly*
                    $<TARGET_FILE:file_io_windows_test>)
   set_tests_properties(windows_read_only_as_user PROPERTIES LABELS windows TIMEOUT 300 SKIP_RETURN_CODE 77)
+
+  # A save that a file-size limit stops part-way, which only the Linux
+  # process under Wine can be given.
+  add_test(NAME windows_partial_write
+           COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/windows/file_size_limit.py
+                   --wine ${CMAKE_CROSSCOMPILING_EMULATOR} --filter WindowsSaveLimit.*
+                   $<TARGET_FILE:file_io_windows_test>)
+  set_tests_properties(windows_partial_write PROPERTIES LABELS windows TIMEOUT 120)
 endfunction()

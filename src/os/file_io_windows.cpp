@@ -75,20 +75,25 @@ expected<std::string, IoError> read_to_end(HANDLE file, std::size_t size_hint)
     }
 }
 
-// Writes the bytes from offset 0, repeating partial writes. `written` tells
-// how far the file has been overwritten, also on failure.
-expected<void, IoError> write_from_start(HANDLE file, std::string_view bytes, std::size_t& written)
+// Writes the bytes from offset 0, repeating partial writes. `reached` tells
+// how far the file may have been overwritten, also on failure: a write call
+// that fails may still have put some of its bytes in, and does not say how
+// many, so its whole range counts.
+expected<void, IoError> write_from_start(HANDLE file, std::string_view bytes, std::size_t& reached)
 {
-    written = 0;
+    reached = 0;
     if (auto moved = seek(file, 0); !moved) return moved;
+    std::size_t written = 0;
     while (written < bytes.size()) {
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
+        reached = written + piece;
         DWORD n = 0;
         if (!::WriteFile(file, bytes.data() + written, piece, &n, nullptr))
             return unexpected(IoError::last_windows_error());
         // A write that accepts nothing would repeat forever.
         if (n == 0) return unexpected(IoError::from_windows(ERROR_WRITE_FAULT));
         written += n;
+        reached = written;
     }
     return {};
 }
@@ -165,8 +170,8 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
         }
     }
 
-    std::size_t written = 0;
-    expected<void, IoError> result = write_from_start(file.get(), bytes, written);
+    std::size_t reached = 0;
+    expected<void, IoError> result = write_from_start(file.get(), bytes, reached);
     const bool write_failed = !result;
     if (result && on_disk) result = set_length(file.get(), new_size);
     // The message says the file is saved only once the data is on the device.
@@ -175,13 +180,14 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
     if (!result) {
         if (can_read) {
             // A write that stopped part-way changed only the bytes before
-            // that point; after a failed cut or flush, all of them may be gone.
-            const std::size_t changed = write_failed ? std::min(written, old.size()) : old.size();
+            // the end of its last call; after a failed cut or flush, all of
+            // them may be gone.
+            const std::size_t changed = write_failed ? std::min(reached, old.size()) : old.size();
+            // Whatever of it goes back, the file gets its old length again.
             std::size_t restored = 0;
-            if (write_from_start(file.get(), std::string_view(old).substr(0, changed), restored)) {
-                (void)set_length(file.get(), old_size);
-                (void)::FlushFileBuffers(file.get());
-            }
+            (void)write_from_start(file.get(), std::string_view(old).substr(0, changed), restored);
+            (void)set_length(file.get(), old_size);
+            (void)::FlushFileBuffers(file.get());
         }
         return result;
     }

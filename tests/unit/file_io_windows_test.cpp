@@ -343,6 +343,35 @@ TEST(WindowsSave, AFailedSaveLeavesTheOldContent)
     EXPECT_EQ(read_bytes(path), "eski qator 0 va yana bir oz\r\n" + old.substr(old.find('\n') + 1));
 }
 
+// A write that fails part-way, as on a full disk: the limit on file sizes
+// that tests/windows/file_size_limit.py sets for this process makes every
+// write past it fail, and that script makes the file, larger than the limit.
+// Every old byte comes back, and the file keeps its length.
+TEST(WindowsSaveLimit, AWriteStoppedPartWayPutsTheOldBytesBack)
+{
+    const wchar_t* file = ::_wgetenv(L"ZEP_OVERSIZED_FILE");
+    const wchar_t* limit_text = ::_wgetenv(L"ZEP_FILE_SIZE_LIMIT");
+    if (file == nullptr || limit_text == nullptr)
+        GTEST_SKIP() << "needs the file-size limit that tests/windows/file_size_limit.py sets";
+    const fs::path path(file);
+    const std::size_t limit = std::stoul(to_utf8(limit_text));
+    const std::string old = read_bytes(path);
+    ASSERT_GT(old.size(), limit + 1000);
+
+    Opened session(path);
+    // Shorter than the file, so that nothing needs to grow, and longer than
+    // the limit, so that the writing stops at it.
+    std::string text;
+    for (int row = 0; text.size() < limit + 1000; ++row) text += "yangi qator " + std::to_string(row) + "\n";
+    session.ctrl(U'a');
+    ASSERT_TRUE(session.ed.clipboard->put_text(text));
+    session.ctrl(U'v');
+    session.ctrl(U's');
+    EXPECT_TRUE(session.message().starts_with("Saqlashda xato: ")) << session.message();
+    EXPECT_TRUE(session.ed.buffer.modified);
+    EXPECT_EQ(read_bytes(path), old);
+}
+
 TEST(WindowsReload, AnotherEncodingThenADeletedFile)
 {
     TempDir dir;
