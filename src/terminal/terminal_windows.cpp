@@ -14,11 +14,11 @@
 #include <optional>
 #include <vector>
 
+#include "os/wide_text.hpp"
 #include "terminal/backend.hpp"
 #include "terminal/console_input.hpp"
 #include "terminal/terminal.hpp"
 #include "terminal/write.hpp"
-#include "os/wide_text.hpp"
 
 namespace term {
 
@@ -122,6 +122,49 @@ expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
 {
     if (!::SetConsoleMode(handle, mode)) return unexpected(IoError::last_windows_error());
     return {};
+}
+
+// Quick edit, insert mode and automatic positioning belong to the whole
+// console, not to a mode: GetConsoleMode reports them only while the
+// extended flag is in the mode, and SetConsoleMode changes them only with it.
+constexpr DWORD CONSOLE_SETTINGS = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE | ENABLE_AUTO_POSITION;
+
+// The settings every new console window of the user starts with, from the
+// console's properties; quick edit and insert mode are on where nothing is
+// set, as on Windows 10 and later.
+DWORD default_console_settings()
+{
+    DWORD settings = ENABLE_AUTO_POSITION;
+    for (const auto& [name, bit] :
+         {std::pair{L"QuickEdit", ENABLE_QUICK_EDIT_MODE}, {L"InsertMode", ENABLE_INSERT_MODE}}) {
+        DWORD value = 0, bytes = sizeof value;
+        if (::RegGetValueW(HKEY_CURRENT_USER, L"Console", name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) !=
+                ERROR_SUCCESS ||
+            value != 0)
+            settings |= bit;
+    }
+    return settings;
+}
+
+// The console's settings as the input mode `mode` tells them. A program that
+// set a mode without the extended flag hid them; the user's defaults stand
+// in then.
+DWORD console_settings(DWORD mode)
+{
+    return (mode & ENABLE_EXTENDED_FLAGS) ? mode & CONSOLE_SETTINGS : default_console_settings();
+}
+
+// Puts a saved input mode back exactly, the console's settings included. A
+// mode without the extended flag cannot carry them, so they go back first,
+// with the flag, and then the mode itself, without it, which leaves them as
+// they are: the console then reports the mode as it did before.
+expected<void, IoError> restore_input_mode(DWORD saved)
+{
+    if (!(saved & ENABLE_EXTENDED_FLAGS)) {
+        const DWORD settings = (saved & ~CONSOLE_SETTINGS) | ENABLE_EXTENDED_FLAGS | console_settings(saved);
+        if (auto set = set_mode(state.input, settings); !set) return set;
+    }
+    return set_mode(state.input, saved);
 }
 
 std::optional<CONSOLE_SCREEN_BUFFER_INFO> screen_info()
@@ -275,7 +318,7 @@ expected<void, IoError> disable_raw_mode()
     if (!state.original_input_mode) return {};
     // Everything is put back even when one step fails; the first failure is
     // the one reported.
-    expected<void, IoError> result = set_mode(state.input, *state.original_input_mode | ENABLE_EXTENDED_FLAGS);
+    expected<void, IoError> result = restore_input_mode(*state.original_input_mode);
     if (!::SetConsoleOutputCP(state.original_output_code_page) && result)
         result = unexpected(IoError::last_windows_error());
     if (auto set = set_mode(state.screen, *state.original_output_mode); !set && result) result = set;
@@ -292,9 +335,10 @@ expected<void, IoError> enter_editing_input(Output&)
     if (!::GetConsoleMode(*input, &mode)) return unexpected(IoError::last_windows_error());
     // Mouse and window-size records; quick edit off, or the console would
     // take every mouse press for a selection of its own. Changing quick
-    // edit needs the extended flags.
-    const DWORD editing = (mode | ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS) &
-                          ~DWORD{ENABLE_QUICK_EDIT_MODE};
+    // edit needs the extended flag, which sets insert mode and automatic
+    // positioning too: those stay as the console has them.
+    const DWORD editing = (mode & ~CONSOLE_SETTINGS) | ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT |
+                          ENABLE_EXTENDED_FLAGS | (console_settings(mode) & ~DWORD{ENABLE_QUICK_EDIT_MODE});
     if (auto set = set_mode(*input, editing); !set) return set;
     state.mode_before_mouse = mode;
     return {};
@@ -303,9 +347,7 @@ expected<void, IoError> enter_editing_input(Output&)
 void leave_editing_input(Output&)
 {
     if (!state.mode_before_mouse) return;
-    // With the extended flags set, quick edit and insert mode are taken
-    // from the value too, so they come back exactly as they were.
-    (void)set_mode(state.input, *state.mode_before_mouse | ENABLE_EXTENDED_FLAGS);
+    (void)restore_input_mode(*state.mode_before_mouse);
     state.mode_before_mouse.reset();
 }
 

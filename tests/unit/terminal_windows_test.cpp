@@ -143,7 +143,7 @@ TEST(WindowsConsole, EditingModesAreSetAndEveryModeAndCodePageComesBack)
 
     term::leave_editing_input(out);
     ASSERT_TRUE(term::disable_raw_mode());
-    EXPECT_EQ(input_mode() & ~DWORD{ENABLE_EXTENDED_FLAGS}, original_input & ~DWORD{ENABLE_EXTENDED_FLAGS});
+    EXPECT_EQ(input_mode(), original_input);
     EXPECT_EQ(output_mode(), original_output);
     EXPECT_EQ(::GetConsoleOutputCP(), original_code_page);
 }
@@ -163,9 +163,57 @@ TEST(WindowsConsole, TheGuardPutsTheConsoleBack)
         term::TerminalGuard guard(1);
         EXPECT_NE(input_mode(), original_input);
     }
-    EXPECT_EQ(input_mode() & ~DWORD{ENABLE_EXTENDED_FLAGS}, original_input & ~DWORD{ENABLE_EXTENDED_FLAGS});
+    EXPECT_EQ(input_mode(), original_input);
     EXPECT_EQ(output_mode(), original_output);
     EXPECT_EQ(::GetConsoleOutputCP(), original_code_page);
+}
+
+// The input mode comes back as it was, bit for bit, whether the program
+// before set it with the extended flag (which makes it carry quick edit and
+// insert mode) or without it (which leaves those settings alone, and hides
+// them from GetConsoleMode).
+TEST(WindowsConsole, TheInputModeComesBackExactlyWithOrWithoutTheExtendedFlags)
+{
+    REQUIRE_CONSOLE();
+    const DWORD cooked = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
+    const DWORD settings = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE | ENABLE_AUTO_POSITION;
+    const DWORD before_all = input_mode();
+    const DWORD starts[] = {cooked,
+                            cooked | ENABLE_MOUSE_INPUT,
+                            ENABLE_WINDOW_INPUT,
+                            cooked | ENABLE_EXTENDED_FLAGS | settings,
+                            cooked | ENABLE_EXTENDED_FLAGS | ENABLE_INSERT_MODE,
+                            ENABLE_EXTENDED_FLAGS};
+    for (const DWORD start : starts) {
+        SCOPED_TRACE("starting from input mode " + std::to_string(start));
+        ASSERT_TRUE(::SetConsoleMode(console().input, start));
+        ASSERT_EQ(input_mode(), start);
+
+        ASSERT_TRUE(term::enable_raw_mode());
+        term::Output out(1);
+        ASSERT_TRUE(term::enter_editing_input(out));
+        const DWORD editing = input_mode();
+        EXPECT_NE(editing & ENABLE_EXTENDED_FLAGS, 0u);
+        EXPECT_EQ(editing & ENABLE_QUICK_EDIT_MODE, 0u);
+        EXPECT_EQ(editing & cooked, 0u);
+        // Insert mode as the console had it, where the mode tells.
+        if (start & ENABLE_EXTENDED_FLAGS) {
+            EXPECT_EQ(editing & ENABLE_INSERT_MODE, start & ENABLE_INSERT_MODE);
+        }
+        term::leave_editing_input(out);
+        ASSERT_TRUE(term::disable_raw_mode());
+        EXPECT_EQ(input_mode(), start);
+
+        // The same through the guard, as the editor ends.
+        {
+            ASSERT_TRUE(term::enable_raw_mode());
+            term::Output guarded(1);
+            ASSERT_TRUE(term::enter_editing_input(guarded));
+            term::TerminalGuard guard(1);
+        }
+        EXPECT_EQ(input_mode(), start);
+    }
+    ::SetConsoleMode(console().input, before_all);
 }
 
 TEST(WindowsConsole, QueuedRecordsComeOutAsEventsInOrder)
