@@ -1,7 +1,6 @@
 #include "clipboard/clipboard.hpp"
 
-#include <thread>
-
+#include "clipboard/retry_pause.hpp"
 #include "text/utf8.hpp"
 
 namespace {
@@ -26,14 +25,6 @@ std::string repair_utf8(std::string_view bytes)
         }
     }
     return out;
-}
-
-// The whole pause, measured: a sleep may end early where the system's timer
-// is coarser than the time asked for (Windows' Sleep is).
-void pause_at_least(std::chrono::milliseconds pause)
-{
-    const auto until = std::chrono::steady_clock::now() + pause;
-    while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_until(until);
 }
 
 }  // namespace
