@@ -92,6 +92,19 @@ function(zep_windows_program_tests)
                    --zep $<TARGET_FILE:zep> --wine ${CMAKE_CROSSCOMPILING_EMULATOR})
   set_tests_properties(windows_console_session PROPERTIES LABELS windows TIMEOUT 180 SKIP_RETURN_CODE 77)
 
+  # zep.exe started by a test program in the console they share, which
+  # writes the key records and checks the files, the exit status and the
+  # console modes after: command-line arguments, long paths, modifier keys.
+  add_executable(zep_exe_test ${PROJECT_SOURCE_DIR}/tests/windows/zep_exe_test.cpp)
+  target_include_directories(zep_exe_test PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(zep_exe_test PRIVATE zep_core ${ZEP_GTEST})
+  add_dependencies(zep_exe_test zep)
+  add_test(NAME windows_zep_exe
+           COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/windows/in_console.py
+                   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:zep_exe_test>)
+  set_tests_properties(windows_zep_exe PROPERTIES LABELS windows TIMEOUT 180
+                       ENVIRONMENT "ZEP_EXE=$<TARGET_FILE:zep>")
+
   # A read-only file is writable for Wine run as root; the test that a
   # save into one is refused runs again as an ordinary user.
   add_test(NAME windows_read_only_as_user
