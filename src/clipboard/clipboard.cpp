@@ -1,20 +1,7 @@
 #include "clipboard/clipboard.hpp"
 
-#include <thread>
-
+#include "clipboard/retry_pause.hpp"
 #include "text/utf8.hpp"
-
-namespace {
-
-// The whole pause, measured: a sleep may end early where the system's timer
-// is coarser than the time asked for (Windows' Sleep is).
-void pause_at_least(std::chrono::milliseconds pause)
-{
-    const auto until = std::chrono::steady_clock::now() + pause;
-    while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_until(until);
-}
-
-}  // namespace
 
 bool InProcessClipboard::put_text(std::string_view utf8)
 {

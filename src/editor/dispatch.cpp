@@ -374,6 +374,14 @@ void normal_key(Editor& editor, const term::KeyEvent& key)
     if (view == View::Follow) keep_cursor_visible(editor);
 }
 
+// Ctrl, Alt, Shift, the Windows key and the lock keys pressed alone: the
+// Windows console reports them, terminals on Linux never do. They are part
+// of a chord or of none, so they neither close help nor disarm a quit.
+bool is_modifier_alone(Key key)
+{
+    return key == Key::Modifier || key == Key::CapsLock || key == Key::NumLock || key == Key::ScrollLock;
+}
+
 void handle_key(Editor& editor, const term::KeyEvent& key)
 {
     if (editor.help_visible) {
@@ -427,8 +435,9 @@ bool handle_event(Editor& editor, const term::Event& event, TimePoint now)
         return true;
     }
     if (const auto* key = std::get_if<term::KeyEvent>(&event)) {
-        // A held key (Repeat) and a release never act.
-        if (key->kind != term::KeyEventKind::Press) return false;
+        // A held key (Repeat) and a release never act, nor does a modifier
+        // or lock key pressed alone.
+        if (key->kind != term::KeyEventKind::Press || is_modifier_alone(key->code.key)) return false;
         handle_key(editor, *key);
     } else if (const auto* paste = std::get_if<term::PasteEvent>(&event)) {
         if (!handle_paste(editor, *paste)) return false;

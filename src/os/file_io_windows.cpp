@@ -8,6 +8,7 @@
 
 #include "os/display_name.hpp"
 #include "os/file_io.hpp"
+#include "os/long_path.hpp"
 #include "os/wide_text.hpp"
 
 namespace {
@@ -38,10 +39,6 @@ public:
 private:
     HANDLE handle_;
 };
-
-// The path as the file functions take it. The path object already holds
-// UTF-16; this only names the step.
-const wchar_t* wide(const std::filesystem::path& path) { return path.c_str(); }
 
 expected<void, IoError> seek(HANDLE file, std::uint64_t offset)
 {
@@ -79,20 +76,25 @@ expected<std::string, IoError> read_to_end(HANDLE file, std::size_t size_hint)
     }
 }
 
-// Writes the bytes from offset 0, repeating partial writes. `written` tells
-// how far the file has been overwritten, also on failure.
-expected<void, IoError> write_from_start(HANDLE file, std::string_view bytes, std::size_t& written)
+// Writes the bytes from offset 0, repeating partial writes. `reached` tells
+// how far the file may have been overwritten, also on failure: a write call
+// that fails may still have put some of its bytes in, and does not say how
+// many, so its whole range counts.
+expected<void, IoError> write_from_start(HANDLE file, std::string_view bytes, std::size_t& reached)
 {
-    written = 0;
+    reached = 0;
     if (auto moved = seek(file, 0); !moved) return moved;
+    std::size_t written = 0;
     while (written < bytes.size()) {
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
+        reached = written + piece;
         DWORD n = 0;
         if (!::WriteFile(file, bytes.data() + written, piece, &n, nullptr))
             return unexpected(IoError::last_windows_error());
         // A write that accepts nothing would repeat forever.
         if (n == 0) return unexpected(IoError::from_windows(ERROR_WRITE_FAULT));
         written += n;
+        reached = written;
     }
     return {};
 }
@@ -110,7 +112,9 @@ bool path_exists(const std::filesystem::path& path)
 {
     // Opening for no access at all follows links and reaches directories
     // (backup semantics) without asking for any right on the file.
-    Handle probe(::CreateFileW(wide(path), 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const std::wstring name = file_api_path(path);
+    Handle probe(
+        ::CreateFileW(name.c_str(), 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (probe.is_open()) return true;
     // A file another program holds without sharing exists all the same; the
     // read that follows reports why it cannot be opened.
@@ -121,8 +125,9 @@ expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path
 {
     // Without backup semantics a directory does not open: it is an error,
     // as it should be.
+    const std::wstring name = file_api_path(path);
     Handle file(
-        ::CreateFileW(wide(path), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(name.c_str(), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.is_open()) return unexpected(IoError::last_windows_error());
     const std::size_t size_hint = ::GetFileType(file.get()) == FILE_TYPE_DISK ? size_of(file.get()) : 0;
     return read_to_end(file.get(), size_hint);
@@ -136,11 +141,12 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
     // The old bytes are read through the same handle; a file we may write
     // but not read is still saved, only without that safety net.
     bool can_read = true;
-    HANDLE opened = ::CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS,
+    const std::wstring name = file_api_path(path);
+    HANDLE opened = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
         can_read = false;
-        opened = ::CreateFileW(wide(path), GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        opened = ::CreateFileW(name.c_str(), GENERIC_WRITE, SHARE_ALL, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr);
     }
     if (opened == INVALID_HANDLE_VALUE) return unexpected(IoError::last_windows_error());
@@ -165,8 +171,8 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
         }
     }
 
-    std::size_t written = 0;
-    expected<void, IoError> result = write_from_start(file.get(), bytes, written);
+    std::size_t reached = 0;
+    expected<void, IoError> result = write_from_start(file.get(), bytes, reached);
     const bool write_failed = !result;
     if (result && on_disk) result = set_length(file.get(), new_size);
     // The message says the file is saved only once the data is on the device.
@@ -175,13 +181,14 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
     if (!result) {
         if (can_read) {
             // A write that stopped part-way changed only the bytes before
-            // that point; after a failed cut or flush, all of them may be gone.
-            const std::size_t changed = write_failed ? std::min(written, old.size()) : old.size();
+            // the end of its last call; after a failed cut or flush, all of
+            // them may be gone.
+            const std::size_t changed = write_failed ? std::min(reached, old.size()) : old.size();
+            // Whatever of it goes back, the file gets its old length again.
             std::size_t restored = 0;
-            if (write_from_start(file.get(), std::string_view(old).substr(0, changed), restored)) {
-                (void)set_length(file.get(), old_size);
-                (void)::FlushFileBuffers(file.get());
-            }
+            (void)write_from_start(file.get(), std::string_view(old).substr(0, changed), restored);
+            (void)set_length(file.get(), old_size);
+            (void)::FlushFileBuffers(file.get());
         }
         return result;
     }

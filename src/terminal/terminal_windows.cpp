@@ -2,7 +2,9 @@
 // events, virtual-terminal output in UTF-8, and events read as console input
 // records. What the VT sequences of the POSIX side do for mouse and keys is
 // done here with console modes; the screen itself is drawn with the same VT
-// sequences (Windows 10 1809 and later interpret them).
+// sequences (Windows 10 1809 and later interpret them). Input records are
+// read by a thread of their own, so that the main loop only ever waits with
+// a time-out.
 
 #include <windows.h>
 
@@ -11,6 +13,8 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <iterator>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -43,12 +47,32 @@ struct Backend {
     std::optional<DWORD> original_output_mode;  // while raw mode is on
     UINT original_output_code_page = 0;
     std::optional<DWORD> mode_before_mouse;  // while mouse capture is on
+    std::optional<Size> last_size;           // the window size the editor was last told
     ConsoleEventMapper mapper;
     std::deque<Event> ready;
     std::optional<IoError> failure;  // a console control event or a lost console; sticks
 };
 
 Backend state;
+
+// ReadConsoleInputW waits while the console's queue is empty, and nothing
+// can make sure it is not: another program reading the same console may
+// empty it between any check and the read (GetNumberOfConsoleInputEvents
+// and the read are two calls). So the records are read by a thread of their
+// own, which may wait as long as it likes, and handed over here; the main
+// loop waits for them, for the control events and for its time-out alike.
+struct InputReader {
+    HANDLE ready = nullptr;   // set while records or an error wait to be taken
+    HANDLE thread = nullptr;  // the last one started
+    std::mutex mutex;         // guards what follows
+    bool running = false;     // the thread reads, or is about to
+    bool reading = false;     // the thread is in its read, or about to be
+    bool stopping = false;    // the editor has given the console back
+    std::vector<INPUT_RECORD> records;
+    std::optional<DWORD> error;
+};
+
+InputReader reader;
 
 // Console control events (Ctrl+Break, the window closing, logoff) arrive on
 // a thread of their own. The handler only records which one and wakes the
@@ -122,6 +146,49 @@ expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
     return {};
 }
 
+// Quick edit, insert mode and automatic positioning belong to the whole
+// console, not to a mode: GetConsoleMode reports them only while the
+// extended flag is in the mode, and SetConsoleMode changes them only with it.
+constexpr DWORD CONSOLE_SETTINGS = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE | ENABLE_AUTO_POSITION;
+
+// The settings every new console window of the user starts with, from the
+// console's properties; quick edit and insert mode are on where nothing is
+// set, as on Windows 10 and later.
+DWORD default_console_settings()
+{
+    DWORD settings = ENABLE_AUTO_POSITION;
+    for (const auto& [name, bit] :
+         {std::pair{L"QuickEdit", ENABLE_QUICK_EDIT_MODE}, {L"InsertMode", ENABLE_INSERT_MODE}}) {
+        DWORD value = 0, bytes = sizeof value;
+        if (::RegGetValueW(HKEY_CURRENT_USER, L"Console", name, RRF_RT_REG_DWORD, nullptr, &value, &bytes) !=
+                ERROR_SUCCESS ||
+            value != 0)
+            settings |= bit;
+    }
+    return settings;
+}
+
+// The console's settings as the input mode `mode` tells them. A program that
+// set a mode without the extended flag hid them; the user's defaults stand
+// in then.
+DWORD console_settings(DWORD mode)
+{
+    return (mode & ENABLE_EXTENDED_FLAGS) ? mode & CONSOLE_SETTINGS : default_console_settings();
+}
+
+// Puts a saved input mode back exactly, the console's settings included. A
+// mode without the extended flag cannot carry them, so they go back first,
+// with the flag, and then the mode itself, without it, which leaves them as
+// they are: the console then reports the mode as it did before.
+expected<void, IoError> restore_input_mode(DWORD saved)
+{
+    if (!(saved & ENABLE_EXTENDED_FLAGS)) {
+        const DWORD settings = (saved & ~CONSOLE_SETTINGS) | ENABLE_EXTENDED_FLAGS | console_settings(saved);
+        if (auto set = set_mode(state.input, settings); !set) return set;
+    }
+    return set_mode(state.input, saved);
+}
+
 std::optional<CONSOLE_SCREEN_BUFFER_INFO> screen_info()
 {
     auto screen = screen_handle();
@@ -161,24 +228,124 @@ std::optional<ConsoleRecord> mirror(const INPUT_RECORD& record)
     }
 }
 
-// Reads what the console has queued and maps it to events.
-void read_records()
+// The record that ends the reader's read when the editor is done with the
+// console. A read cannot be cancelled safely (a console may keep a cancelled
+// read, or the read of a program that has ended, and give it the next keys),
+// so it is given something to read. Menu records are the console's own and
+// every program ignores them; this one is known by its number.
+constexpr UINT WAKE_UP = 0x7A6570;
+
+bool is_wake_up(const INPUT_RECORD& record)
 {
-    DWORD queued = 0;
-    if (!::GetNumberOfConsoleInputEvents(state.input, &queued)) {
-        state.failure = IoError::last_windows_error();
-        return;
+    return record.EventType == MENU_EVENT && record.Event.MenuEvent.dwCommandId == WAKE_UP;
+}
+
+// Hands records back to the console, for whoever reads it next.
+void give_back(const INPUT_RECORD* records, std::size_t count)
+{
+    std::vector<INPUT_RECORD> kept;
+    std::copy_if(records, records + count, std::back_inserter(kept), [](const auto& r) { return !is_wake_up(r); });
+    DWORD written = 0;
+    if (!kept.empty()) (void)::WriteConsoleInputW(state.input, kept.data(), static_cast<DWORD>(kept.size()), &written);
+}
+
+DWORD WINAPI read_console_input(void*)
+{
+    INPUT_RECORD batch[128];
+    for (;;) {
+        {
+            std::lock_guard lock(reader.mutex);
+            if (reader.stopping) {
+                reader.running = false;
+                return 0;
+            }
+            reader.reading = true;
+        }
+        DWORD count = 0;
+        const bool read = ::ReadConsoleInputW(state.input, batch, 128, &count) != 0;
+        const DWORD error = read ? 0 : ::GetLastError();
+        std::lock_guard lock(reader.mutex);
+        reader.reading = false;
+        if (reader.stopping) {
+            if (read) give_back(batch, count);
+            reader.running = false;
+            return 0;
+        }
+        if (!read) {
+            reader.error = error;
+            reader.running = false;
+            ::SetEvent(reader.ready);
+            return 0;
+        }
+        std::copy_if(batch, batch + count, std::back_inserter(reader.records),
+                     [](const auto& r) { return !is_wake_up(r); });
+        ::SetEvent(reader.ready);
     }
-    if (queued == 0) return;
-    INPUT_RECORD records[128];
-    DWORD count = 0;
-    if (!::ReadConsoleInputW(state.input, records, std::min<DWORD>(queued, 128), &count)) {
-        state.failure = IoError::last_windows_error();
-        return;
+}
+
+expected<void, IoError> start_reader()
+{
+    if (reader.ready == nullptr) {
+        reader.ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (reader.ready == nullptr) return unexpected(IoError::last_windows_error());
+    }
+    std::lock_guard lock(reader.mutex);
+    reader.stopping = false;
+    // A thread that outlived a stop reads on.
+    if (reader.running) return {};
+    if (reader.thread != nullptr) ::CloseHandle(reader.thread);
+    reader.thread = ::CreateThread(nullptr, 0, read_console_input, nullptr, 0, nullptr);
+    if (reader.thread == nullptr) return unexpected(IoError::last_windows_error());
+    reader.running = true;
+    return {};
+}
+
+// The editor gives the console back. Records read and not yet used (keys
+// typed after the last one the editor acted on) go back into its queue, and
+// the thread's read is ended, so that no read of ours is left waiting in
+// the console for the program that reads next.
+void stop_reader()
+{
+    HANDLE thread = nullptr;
+    {
+        std::lock_guard lock(reader.mutex);
+        std::vector<INPUT_RECORD> back;
+        if (reader.running && reader.reading) {
+            INPUT_RECORD wake_up{};
+            wake_up.EventType = MENU_EVENT;
+            wake_up.Event.MenuEvent.dwCommandId = WAKE_UP;
+            back.push_back(wake_up);
+        }
+        back.insert(back.end(), reader.records.begin(), reader.records.end());
+        reader.records.clear();
+        if (reader.ready != nullptr) ::ResetEvent(reader.ready);
+        // Written in one go: a waiting read takes the wake-up record and
+        // the rest with it, and gives the rest back.
+        DWORD written = 0;
+        if (!back.empty())
+            (void)::WriteConsoleInputW(state.input, back.data(), static_cast<DWORD>(back.size()), &written);
+        if (!reader.running) return;
+        reader.stopping = true;
+        thread = reader.thread;
+    }
+    // Moments, unless another program took the wake-up record; then the
+    // thread reads on for the editor, if it comes back, or ends with it.
+    (void)::WaitForSingleObject(thread, 1000);
+}
+
+// Maps the records the reader has handed over to events.
+void take_records()
+{
+    std::vector<INPUT_RECORD> records;
+    {
+        std::lock_guard lock(reader.mutex);
+        records.swap(reader.records);
+        if (reader.error && !state.failure) state.failure = IoError::from_windows(*reader.error);
+        ::ResetEvent(reader.ready);
     }
     std::vector<Event> events;
-    for (DWORD i = 0; i < count; ++i) {
-        if (auto mirrored = mirror(records[i])) state.mapper.feed(*mirrored, events);
+    for (const INPUT_RECORD& record : records) {
+        if (auto mirrored = mirror(record)) state.mapper.feed(*mirrored, events);
     }
     for (Event& event : events) {
         // The record tells the size of the screen buffer, which may hold
@@ -188,6 +355,18 @@ void read_records()
         }
         state.ready.push_back(std::move(event));
     }
+}
+
+// Not every console sends a record when its window changes size (and none
+// does for a window made smaller within a larger buffer), so after each
+// quiet wait the size is compared with the one the editor was last told.
+void notice_resize()
+{
+    if (!state.last_size) return;
+    const Size before = *state.last_size;
+    const auto now = size();
+    if (now && (now->columns != before.columns || now->rows != before.rows))
+        state.ready.push_back(ResizeEvent{now->columns, now->rows});
 }
 
 void take_control_event()
@@ -205,6 +384,7 @@ expected<bool, IoError> backend::wait_for_event(int timeout_ms)
     auto input = input_handle();
     if (!input) return unexpected(input.error());
     if (auto set_up = set_up_control_events(); !set_up) return unexpected(set_up.error());
+    if (auto started = start_reader(); !started) return unexpected(started.error());
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     take_control_event();
@@ -214,13 +394,14 @@ expected<bool, IoError> backend::wait_for_event(int timeout_ms)
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait_ms = static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
         }
-        const HANDLE handles[2] = {*input, wake};
+        const HANDLE handles[2] = {reader.ready, wake};
         const DWORD woken = ::WaitForMultipleObjects(2, handles, FALSE, wait_ms);
         if (woken == WAIT_OBJECT_0) {
-            read_records();
+            take_records();
         } else if (woken == WAIT_OBJECT_0 + 1) {
             take_control_event();
         } else if (woken == WAIT_TIMEOUT) {
+            notice_resize();
             if (Clock::now() >= deadline) break;
         } else {
             state.failure = IoError::last_windows_error();
@@ -270,9 +451,12 @@ expected<void, IoError> enable_raw_mode()
 expected<void, IoError> disable_raw_mode()
 {
     if (!state.original_input_mode) return {};
+    // Nothing more is read from the console: what is queued now is for the
+    // program that reads next.
+    stop_reader();
     // Everything is put back even when one step fails; the first failure is
     // the one reported.
-    expected<void, IoError> result = set_mode(state.input, *state.original_input_mode | ENABLE_EXTENDED_FLAGS);
+    expected<void, IoError> result = restore_input_mode(*state.original_input_mode);
     if (!::SetConsoleOutputCP(state.original_output_code_page) && result)
         result = unexpected(IoError::last_windows_error());
     if (auto set = set_mode(state.screen, *state.original_output_mode); !set && result) result = set;
@@ -289,9 +473,10 @@ expected<void, IoError> enter_editing_input(Output&)
     if (!::GetConsoleMode(*input, &mode)) return unexpected(IoError::last_windows_error());
     // Mouse and window-size records; quick edit off, or the console would
     // take every mouse press for a selection of its own. Changing quick
-    // edit needs the extended flags.
-    const DWORD editing = (mode | ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT | ENABLE_EXTENDED_FLAGS) &
-                          ~DWORD{ENABLE_QUICK_EDIT_MODE};
+    // edit needs the extended flag, which sets insert mode and automatic
+    // positioning too: those stay as the console has them.
+    const DWORD editing = (mode & ~CONSOLE_SETTINGS) | ENABLE_MOUSE_INPUT | ENABLE_WINDOW_INPUT |
+                          ENABLE_EXTENDED_FLAGS | (console_settings(mode) & ~DWORD{ENABLE_QUICK_EDIT_MODE});
     if (auto set = set_mode(*input, editing); !set) return set;
     state.mode_before_mouse = mode;
     return {};
@@ -300,9 +485,7 @@ expected<void, IoError> enter_editing_input(Output&)
 void leave_editing_input(Output&)
 {
     if (!state.mode_before_mouse) return;
-    // With the extended flags set, quick edit and insert mode are taken
-    // from the value too, so they come back exactly as they were.
-    (void)set_mode(state.input, *state.mode_before_mouse | ENABLE_EXTENDED_FLAGS);
+    (void)restore_input_mode(*state.mode_before_mouse);
     state.mode_before_mouse.reset();
 }
 
@@ -312,8 +495,10 @@ expected<Size, IoError> size()
     if (!screen) return unexpected(screen.error());
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!::GetConsoleScreenBufferInfo(*screen, &info)) return unexpected(IoError::last_windows_error());
-    return Size{static_cast<std::uint16_t>(info.srWindow.Right - info.srWindow.Left + 1),
-                static_cast<std::uint16_t>(info.srWindow.Bottom - info.srWindow.Top + 1)};
+    const Size window{static_cast<std::uint16_t>(info.srWindow.Right - info.srWindow.Left + 1),
+                      static_cast<std::uint16_t>(info.srWindow.Bottom - info.srWindow.Top + 1)};
+    state.last_size = window;
+    return window;
 }
 
 std::optional<expected<Event, IoError>> backend::take_event()

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/events.hpp"
+#include "support/session.hpp"
 #include "terminal/console_input.hpp"
 #include "terminal/input_decoder.hpp"
 
@@ -24,6 +25,7 @@ constexpr std::uint32_t ALTGR = right_alt_pressed | left_ctrl_pressed;  // how t
 constexpr std::uint32_t ENHANCED = 0x0100;                              // the grey keys; ignored by the mapping
 constexpr std::uint32_t NUMLOCK = 0x0020;
 constexpr std::uint32_t CAPSLOCK = 0x0080;
+constexpr std::uint32_t SCROLLLOCK = 0x0040;
 constexpr std::uint16_t VK_PACKET_CODE = 0xE7;
 constexpr std::uint16_t VK_OEM_4_CODE = 0xDB;  // [ on a US keyboard
 
@@ -152,6 +154,67 @@ TEST(ConsoleInput, FunctionLockSystemModifierAndMediaKeys)
     EXPECT_EQ(map({down(0xB3), down(vk_browser_back), down(vk_launch_app2)}), "Media Press, Media Press, Media Press");
     // Just past the media block, a key with no character means nothing.
     EXPECT_EQ(map({down(0xB8), down(0x92)}), "");
+}
+
+// Ctrl, Alt, Shift, the Windows keys and the lock keys pressed and released
+// alone, as the console reports them, through the editor: they are part of a
+// chord or of none, so help stays open, an armed quit stays armed and the
+// view stays where the wheel left it.
+TEST(ConsoleInput, ModifierAndLockKeysAloneLeaveTheEditorAsItWas)
+{
+    struct Alone {
+        const char* name;
+        std::uint16_t vk;
+        std::uint32_t down_state;  // with the key held
+        std::uint32_t up_state;    // once it is released
+    };
+    const Alone keys[] = {
+        {"Ctrl", vk_control, CTRL_DOWN, 0},
+        {"right Ctrl", vk_control, right_ctrl_pressed | ENHANCED, ENHANCED},
+        {"Alt", vk_menu, ALT_DOWN, 0},
+        {"AltGr", vk_menu, ALTGR | ENHANCED, ENHANCED},
+        {"Shift", vk_shift, SHIFT_DOWN, 0},
+        {"Windows", vk_lwin, ENHANCED, ENHANCED},
+        {"right Windows", vk_rwin, ENHANCED, ENHANCED},
+        {"Caps Lock", vk_capital, CAPSLOCK, CAPSLOCK},
+        {"Num Lock", vk_numlock, NUMLOCK | ENHANCED, NUMLOCK | ENHANCED},
+        {"Scroll Lock", vk_scroll, SCROLLLOCK, SCROLLLOCK},
+    };
+    std::vector<std::string> lines;
+    for (int i = 0; i < 100; ++i) lines.push_back("qator " + std::to_string(i));
+    for (const Alone& key : keys) {
+        SCOPED_TRACE(key.name);
+        test_support::Session s(lines, 80, 12);
+        ConsoleEventMapper mapper;
+        const auto press_alone = [&] {
+            std::vector<Event> events;
+            mapper.feed(down(key.vk, 0, key.down_state), events);
+            mapper.feed(up(key.vk, 0, key.up_state), events);
+            ASSERT_EQ(events.size(), 2u) << names(events);
+            for (const Event& event : events) EXPECT_FALSE(s.send(event)) << names({event});
+        };
+
+        s.ch(U'x');
+        s.ctrl(U'q');
+        for (int i = 0; i < 3; ++i) s.mouse(MouseEventKind::ScrollDown, 10, 5, std::chrono::milliseconds(500));
+        const Position cursor = s.ed.cursor;
+        const std::uint64_t top = s.ed.top_line;
+        ASSERT_GT(top, 0u);
+        press_alone();
+        EXPECT_TRUE(s.ed.quit_armed);
+        EXPECT_EQ(s.ed.cursor, cursor);
+        EXPECT_EQ(s.ed.top_line, top);
+
+        s.key(KeyCode::function(1));
+        press_alone();
+        EXPECT_TRUE(s.ed.help_visible);
+        s.key(Key::Esc);
+        EXPECT_FALSE(s.ed.help_visible);
+        // Armed all along: this Ctrl+Q quits.
+        s.ctrl(U'q');
+        EXPECT_TRUE(s.ed.quit_requested);
+        EXPECT_EQ(s.text().substr(0, 8), "xqator 0");
+    }
 }
 
 TEST(ConsoleInput, ModifiersOnNamedKeys)

@@ -19,6 +19,7 @@
 #include "os/display_name.hpp"
 #include "os/file_io.hpp"
 #include "os/io_error.hpp"
+#include "os/long_path.hpp"
 #include "os/wide_text.hpp"
 #include "support/files.hpp"
 #include "support/sample_texts.hpp"
@@ -349,6 +350,35 @@ TEST(WindowsSave, AFailedSaveLeavesTheOldContent)
     EXPECT_EQ(read_bytes(path), "eski qator 0 va yana bir oz\r\n" + old.substr(old.find('\n') + 1));
 }
 
+// A write that fails part-way, as on a full disk: the limit on file sizes
+// that tests/windows/file_size_limit.py sets for this process makes every
+// write past it fail, and that script makes the file, larger than the limit.
+// Every old byte comes back, and the file keeps its length.
+TEST(WindowsSaveLimit, AWriteStoppedPartWayPutsTheOldBytesBack)
+{
+    const wchar_t* file = ::_wgetenv(L"ZEP_OVERSIZED_FILE");
+    const wchar_t* limit_text = ::_wgetenv(L"ZEP_FILE_SIZE_LIMIT");
+    if (file == nullptr || limit_text == nullptr)
+        GTEST_SKIP() << "needs the file-size limit that tests/windows/file_size_limit.py sets";
+    const fs::path path(file);
+    const std::size_t limit = std::stoul(to_utf8(limit_text));
+    const std::string old = read_bytes(path);
+    ASSERT_GT(old.size(), limit + 1000);
+
+    Opened session(path);
+    // Shorter than the file, so that nothing needs to grow, and longer than
+    // the limit, so that the writing stops at it.
+    std::string text;
+    for (int row = 0; text.size() < limit + 1000; ++row) text += "yangi qator " + std::to_string(row) + "\n";
+    session.ctrl(U'a');
+    ASSERT_TRUE(session.ed.clipboard->put_text(text));
+    session.ctrl(U'v');
+    session.ctrl(U's');
+    EXPECT_TRUE(session.message().starts_with("Saqlashda xato: ")) << session.message();
+    EXPECT_TRUE(session.ed.buffer.modified);
+    EXPECT_EQ(read_bytes(path), old);
+}
+
 TEST(WindowsReload, AnotherEncodingThenADeletedFile)
 {
     TempDir dir;
@@ -525,6 +555,46 @@ TEST(WindowsPaths, NamesInAnyScriptOpenSaveAndReload)
     auto reopened = open_document(fs::path(std::u8string(as_text.begin(), as_text.end())));
     ASSERT_TRUE(reopened.has_value()) << reopened.error().message;
     EXPECT_EQ(reopened->line(0), "Здравствуй");
+}
+
+// Wine opens paths of any length, Windows only with the \\?\ prefix (or
+// the long-path setting): what the file functions are given is checked
+// here, and zep.exe opening and saving such paths in tests/windows.
+TEST(WindowsPaths, PathsOverTheLimitGetTheLiteralPrefix)
+{
+    const std::wstring deep = L"C:\\" + std::wstring(100, L'a') + L"\\" + std::wstring(100, L'b') + L"\\" +
+                              std::wstring(60, L'c') + L".txt";
+    ASSERT_GE(deep.size(), 260u);
+    struct Case {
+        std::wstring given;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        // Short paths go as they are, relative ones and device names too.
+        {L"C:\\dir\\notes.txt", L"C:\\dir\\notes.txt"},
+        {L"C:/dir/./notes.txt", L"C:/dir/./notes.txt"},
+        {L"notes.txt", L"notes.txt"},
+        {L"\\\\.\\NUL", L"\\\\.\\NUL"},
+        // Long ones in full, with the prefix.
+        {deep, L"\\\\?\\" + deep},
+        // The separators and dot components as the system resolves them.
+        {L"C:/" + std::wstring(100, L'a') + L"/x/../" + std::wstring(100, L'b') + L"/./" + std::wstring(60, L'c') +
+             L".txt",
+         L"\\\\?\\" + deep},
+        // A share takes the UNC form of the prefix.
+        {L"\\\\server\\share" + deep.substr(2), L"\\\\?\\UNC\\server\\share" + deep.substr(2)},
+        // Already literal: left alone, however long.
+        {L"\\\\?\\" + deep, L"\\\\?\\" + deep},
+    };
+    for (const Case& c : cases) EXPECT_EQ(file_api_path(fs::path(c.given)), c.expected) << to_utf8(c.given);
+
+    // A relative path is long when the current directory makes it so.
+    TempDir dir;
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.path());
+    const std::wstring relative = std::wstring(120, L'x') + L"\\" + std::wstring(120, L'y');
+    EXPECT_EQ(file_api_path(fs::path(relative)), L"\\\\?\\" + dir.path().native() + L"\\" + relative);
+    fs::current_path(before);
 }
 
 TEST(WindowsPaths, DisplayNamesOfWindowsForms)

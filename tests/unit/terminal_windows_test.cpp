@@ -8,8 +8,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "terminal/guard.hpp"
@@ -144,7 +147,7 @@ TEST(WindowsConsole, EditingModesAreSetAndEveryModeAndCodePageComesBack)
 
     term::leave_editing_input(out);
     ASSERT_TRUE(term::disable_raw_mode());
-    EXPECT_EQ(input_mode() & ~DWORD{ENABLE_EXTENDED_FLAGS}, original_input & ~DWORD{ENABLE_EXTENDED_FLAGS});
+    EXPECT_EQ(input_mode(), original_input);
     EXPECT_EQ(output_mode(), original_output);
     EXPECT_EQ(::GetConsoleOutputCP(), original_code_page);
 }
@@ -160,9 +163,57 @@ TEST(WindowsConsole, TheGuardPutsTheConsoleBack)
         ASSERT_FALSE(guard.failure());
         EXPECT_NE(input_mode(), original_input);
     }
-    EXPECT_EQ(input_mode() & ~DWORD{ENABLE_EXTENDED_FLAGS}, original_input & ~DWORD{ENABLE_EXTENDED_FLAGS});
+    EXPECT_EQ(input_mode(), original_input);
     EXPECT_EQ(output_mode(), original_output);
     EXPECT_EQ(::GetConsoleOutputCP(), original_code_page);
+}
+
+// The input mode comes back as it was, bit for bit, whether the program
+// before set it with the extended flag (which makes it carry quick edit and
+// insert mode) or without it (which leaves those settings alone, and hides
+// them from GetConsoleMode).
+TEST(WindowsConsole, TheInputModeComesBackExactlyWithOrWithoutTheExtendedFlags)
+{
+    REQUIRE_CONSOLE();
+    const DWORD cooked = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
+    const DWORD settings = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE | ENABLE_AUTO_POSITION;
+    const DWORD before_all = input_mode();
+    const DWORD starts[] = {cooked,
+                            cooked | ENABLE_MOUSE_INPUT,
+                            ENABLE_WINDOW_INPUT,
+                            cooked | ENABLE_EXTENDED_FLAGS | settings,
+                            cooked | ENABLE_EXTENDED_FLAGS | ENABLE_INSERT_MODE,
+                            ENABLE_EXTENDED_FLAGS};
+    for (const DWORD start : starts) {
+        SCOPED_TRACE("starting from input mode " + std::to_string(start));
+        ASSERT_TRUE(::SetConsoleMode(console().input, start));
+        ASSERT_EQ(input_mode(), start);
+
+        ASSERT_TRUE(term::enable_raw_mode());
+        term::Output out(1);
+        ASSERT_TRUE(term::enter_editing_input(out));
+        const DWORD editing = input_mode();
+        EXPECT_NE(editing & ENABLE_EXTENDED_FLAGS, 0u);
+        EXPECT_EQ(editing & ENABLE_QUICK_EDIT_MODE, 0u);
+        EXPECT_EQ(editing & cooked, 0u);
+        // Insert mode as the console had it, where the mode tells.
+        if (start & ENABLE_EXTENDED_FLAGS) {
+            EXPECT_EQ(editing & ENABLE_INSERT_MODE, start & ENABLE_INSERT_MODE);
+        }
+        term::leave_editing_input(out);
+        ASSERT_TRUE(term::disable_raw_mode());
+        EXPECT_EQ(input_mode(), start);
+
+        // The same through the guard, as the editor ends.
+        {
+            ASSERT_TRUE(term::enable_raw_mode());
+            term::Output guarded(1);
+            ASSERT_TRUE(term::enter_editing_input(guarded));
+            term::TerminalGuard guard(1);
+        }
+        EXPECT_EQ(input_mode(), start);
+    }
+    ::SetConsoleMode(console().input, before_all);
 }
 
 TEST(WindowsConsole, QueuedRecordsComeOutAsEventsInOrder)
@@ -251,5 +302,78 @@ TEST(WindowsConsole, PollWithNothingQueuedWaitsItsTimeAndSaysSo)
     ready = term::poll(150ms);
     ASSERT_TRUE(ready);
     EXPECT_FALSE(*ready);
+    ASSERT_TRUE(term::disable_raw_mode());
+}
+
+// Not every console sends a record when its window changes size; when a wait
+// runs out, the window is measured and a change comes out as a resize.
+TEST(WindowsConsole, AWindowThatChangedSizeWithoutARecordIsNoticedWhenAWaitEnds)
+{
+    REQUIRE_CONSOLE();
+    ASSERT_TRUE(term::enable_raw_mode());
+    ::FlushConsoleInputBuffer(console().input);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(::GetConsoleScreenBufferInfo(console().screen, &info));
+    const SMALL_RECT window = info.srWindow;
+    auto told = term::size();
+    ASSERT_TRUE(told);
+    EXPECT_EQ(drain(), "");
+
+    const SMALL_RECT smaller{window.Left, window.Top, static_cast<SHORT>(window.Left + 39),
+                             static_cast<SHORT>(window.Top + 9)};
+    ASSERT_TRUE(::SetConsoleWindowInfo(console().screen, TRUE, &smaller)) << ::GetLastError();
+    EXPECT_EQ(drain(), lines({term::ResizeEvent{40, 10}}));
+    // Once told, no more of it.
+    EXPECT_EQ(drain(), "");
+
+    ASSERT_TRUE(::SetConsoleWindowInfo(console().screen, TRUE, &window)) << ::GetLastError();
+    EXPECT_EQ(drain(), lines({term::ResizeEvent{told->columns, told->rows}}));
+    ASSERT_TRUE(term::disable_raw_mode());
+}
+
+// Another program reading the same console may take the records the wait
+// was woken for. The wait must still end in its time: the 500 ms tick,
+// message expiry and Ctrl+Break depend on it.
+TEST(WindowsConsole, AnotherReaderOfTheConsoleNeverStallsAWait)
+{
+    REQUIRE_CONSOLE();
+    ASSERT_TRUE(term::enable_raw_mode());
+    ::FlushConsoleInputBuffer(console().input);
+    // Waits for input and reads what is there, as a program that polls does.
+    std::atomic<bool> done{false}, finished{false};
+    std::thread other([&] {
+        while (!done) {
+            if (::WaitForSingleObject(console().input, 20) != WAIT_OBJECT_0) continue;
+            DWORD queued = 0;
+            INPUT_RECORD records[16];
+            DWORD read = 0;
+            if (::GetNumberOfConsoleInputEvents(console().input, &queued) && queued > 0)
+                ::ReadConsoleInputW(console().input, records, std::min<DWORD>(queued, 16), &read);
+        }
+        finished = true;
+    });
+    int stalled = 0;
+    for (int i = 0; i < 40 && stalled == 0; ++i) {
+        inject({key(true, 'A', L'a')});
+        auto wait = std::async(std::launch::async, [] { return term::poll(50ms); });
+        if (wait.wait_for(5s) == std::future_status::timeout) ++stalled;
+        // A stalled wait ends only with more input, as would the other
+        // program's read if the wait had the record.
+        while (wait.wait_for(50ms) == std::future_status::timeout) inject({key(true, 'B', L'b')});
+        auto ready = wait.get();
+        ASSERT_TRUE(ready) << ready.error().message;
+        if (*ready) {
+            ASSERT_TRUE(term::read());
+        }
+    }
+    EXPECT_EQ(stalled, 0) << "a wait for 50 ms did not end within 5 s";
+    // The other program may itself wait in a read that lost its record.
+    done = true;
+    for (int i = 0; i < 200 && !finished; ++i) {
+        inject({key(true, 'C', L'c')});
+        std::this_thread::sleep_for(20ms);
+    }
+    other.join();
+    drain();
     ASSERT_TRUE(term::disable_raw_mode());
 }

@@ -16,6 +16,7 @@ def main():
     pid, master = pty.fork()
     if pid == 0:
         os.execvp(sys.argv[1], sys.argv[1:])
+    shown = 0
     while True:
         try:
             data = os.read(master, 65536)
@@ -23,10 +24,15 @@ def main():
             break
         if not data:
             break
+        shown += len(data)
         sys.stdout.buffer.write(data)
         sys.stdout.buffer.flush()
     _, status = os.waitpid(pid, 0)
-    sys.exit(os.waitstatus_to_exitcode(status) if os.WIFEXITED(status) else 1)
+    code = os.waitstatus_to_exitcode(status) if os.WIFEXITED(status) else 1
+    if code != 0 and shown == 0:
+        # Nothing to go by otherwise: say at least how it ended.
+        print(f"in_console.py: {' '.join(sys.argv[1:])} showed nothing and ended with {os.waitstatus_to_exitcode(status)}")
+    sys.exit(code)
 
 
 if __name__ == "__main__":
