@@ -36,7 +36,7 @@ std::string joined(const Lines& lines, LineEnding ending)
         lines.size(), [&](std::uint64_t row) { return std::string_view(lines[row]); }, ending);
 }
 
-expected<std::string, Unmappable> refused(TextEncoding e) { return unexpected(Unmappable{e}); }
+unexpected<Unmappable> refused(TextEncoding e) { return unexpected(Unmappable{e}); }
 
 // The characters of bytes 80-FF of each code page as tests/data/code_pages.txt
 // gives them: data made apart from the editor's tables, by other software.
