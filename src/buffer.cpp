@@ -80,14 +80,6 @@ void Buffer::let_go(const Line& record, std::uint64_t& stretches)
     free_owned_.push_back(record.at);
 }
 
-void Buffer::erase_lines(std::uint64_t first, std::uint64_t last)
-{
-    std::uint64_t stretches = 0;
-    for (std::uint64_t row = first; row < last; ++row) let_go(lines_[row], stretches);
-    lines_.erase(lines_.begin() + offset_of(first), lines_.begin() + offset_of(last));
-    drop_stretches(stretches);
-}
-
 void Buffer::drop_stretches(std::uint64_t count)
 {
     stretches_ -= count;
@@ -121,82 +113,6 @@ void Buffer::take_lines(std::vector<std::string> lines)
         for (std::uint64_t slot = 0; slot < owned_.size(); ++slot) records.push_back({slot, OWNED});
     }
     lines_ = std::move(records);
-}
-
-void Buffer::insert_char(std::uint64_t row, std::uint64_t column, char32_t c)
-{
-    if (row >= lines_.size()) return;
-    std::string& text = own(row);
-    text.insert(utf8::byte_offset(text, column), utf8::encode(c));
-    modified = true;
-    changed(row);
-}
-
-void Buffer::delete_char(std::uint64_t row, std::uint64_t column)
-{
-    if (row >= lines_.size()) return;
-    const std::string_view text = line(row);
-    const std::size_t at = utf8::byte_offset(text, column);
-    if (at < text.size()) {
-        const std::size_t length = utf8::sequence_length(static_cast<unsigned char>(text[at]));
-        own(row).erase(at, length);
-        modified = true;
-        changed(row);
-    } else if (row + 1 < lines_.size()) {
-        // The next line is read only once the head owns its text: making it
-        // own may move the strings that line lives in.
-        std::string& head = own(row);
-        head += line(row + 1);
-        erase_lines(row + 1, row + 2);
-        modified = true;
-        changed(row, true);
-    }
-}
-
-void Buffer::split_line(std::uint64_t row, std::uint64_t column)
-{
-    if (row >= lines_.size()) return;
-    const std::size_t at = char_to_byte(row, column);
-    Line& head = lines_[row];
-    Line tail;
-    if (head.size != OWNED) {
-        // A stretch of the text splits into two stretches without a copy.
-        tail = {head.at + at, head.size - at};
-        head.size = at;
-        ++stretches_;
-    } else {
-        std::string& text = owned_[head.at];
-        std::string rest = text.substr(at);
-        text.erase(at);
-        tail = adopt(std::move(rest));
-    }
-    lines_.insert(lines_.begin() + offset_of(row + 1), tail);
-    modified = true;
-    changed(row, true);
-}
-
-Position Buffer::backspace(std::uint64_t row, std::uint64_t column)
-{
-    if (row >= lines_.size()) return {row, column};
-    if (column > 0) {
-        const std::string_view text = line(row);
-        std::size_t at = utf8::byte_offset(text, column);
-        if (at == 0) return {row, 0};
-        const std::size_t end = at;
-        utf8::previous(text, at);
-        own(row).erase(at, end - at);
-        modified = true;
-        changed(row);
-        return {row, column - 1};
-    }
-    if (row == 0) return {0, 0};
-    const std::uint64_t joined_at = utf8::length(line(row - 1));
-    std::string& head = own(row - 1);
-    head += line(row);
-    erase_lines(row, row + 1);
-    modified = true;
-    changed(row - 1, true);
-    return {row - 1, joined_at};
 }
 
 void Buffer::insert_line(std::uint64_t index, std::string text)

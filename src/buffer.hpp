@@ -41,21 +41,16 @@ public:
     // The character at (row, column); only for a column inside the line.
     char32_t char_at(std::uint64_t row, std::uint64_t column) const;
 
-    // The primitives every edit is made of.
-    void insert_char(std::uint64_t row, std::uint64_t column, char32_t c);
-    void delete_char(std::uint64_t row, std::uint64_t column);
-    void split_line(std::uint64_t row, std::uint64_t column);
-    Position backspace(std::uint64_t row, std::uint64_t column);
+    // The primitives every edit is made of. Each sets `modified` when it
+    // changes the text. A paste or the deletion of a large selection (and
+    // undoing either) is one splice, not a step per character.
+
+    // Puts `text` as a new line at `index` (at the end, if past it).
     void insert_line(std::uint64_t index, std::string text);
-
-    // Bulk forms of the primitives, so that a paste or the deletion of a large
-    // selection (and undoing either) costs one splice instead of a step per
-    // character. Each has the effect of the matching run of single steps.
-
-    // Inserts UTF-8 text at the position as insert_char and split_line would,
-    // character by character: every LF splits the line there. Returns the
-    // position just after the inserted text. A row past the end or an empty
-    // text: nothing, and the position comes back unchanged.
+    // Inserts UTF-8 text at the position; every LF splits the line there.
+    // Returns the position just after the inserted text. A column past the
+    // line's end inserts at the end; a row past the end or an empty text:
+    // nothing, and the position comes back unchanged.
     Position insert_text(Position at, std::string_view text);
     // Removes the text from `from` up to `to` in document order, a line break
     // between two rows counting as one character, and returns it with an LF
@@ -107,8 +102,6 @@ private:
     // Gives back what a line that goes owns; a stretch of the text is
     // counted instead, for drop_stretches once the records are gone.
     void let_go(const Line& record, std::uint64_t& stretches);
-    // Removes the records of rows [first, last), giving back what they own.
-    void erase_lines(std::uint64_t first, std::uint64_t last);
     // Every line owned: the given strings, in order.
     void take_lines(std::vector<std::string> lines);
     // Notes that some lines no longer point into the text; once none does,

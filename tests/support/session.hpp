@@ -1,7 +1,8 @@
 #pragma once
-// The whole editor driven by events, as a user drives it: keys, clicks and
-// the wheel through handle_event, with a clock that moves on a second per
-// event unless told otherwise (so two clicks are never a double click).
+// The one editor fixture of the tests. make_editor builds an editor without
+// a terminal; a Session drives it as a user does, with keys, clicks and the
+// wheel through handle_event and a clock that moves on a second per event
+// unless told otherwise (so two clicks are never a double click).
 
 #include <chrono>
 #include <cstdint>
@@ -12,6 +13,9 @@
 
 #include "clipboard/clipboard.hpp"
 #include "editor/dispatch.hpp"
+#include "editor/view.hpp"
+#include "support/editor_state.hpp"
+#include "support/keys.hpp"
 
 namespace test_support {
 
@@ -21,22 +25,51 @@ using term::KeyCode;
 
 constexpr Position at(std::uint64_t row, std::uint64_t column) { return {row, column}; }
 
+// The given lines on a width x height screen, unmodified, no message, the
+// in-process clipboard.
+inline Editor make_editor(std::vector<std::string> lines, int width = 80, int height = 24)
+{
+    Editor editor;
+    editor.buffer = Buffer(std::move(lines));
+    editor.screen_width = static_cast<std::uint16_t>(width);
+    editor.screen_height = static_cast<std::uint16_t>(height);
+    editor.clipboard = std::make_unique<InProcessClipboard>();
+    return editor;
+}
+
 struct Session {
     Editor ed;
     TimePoint now = TimePoint{} + 1h;
 
-    explicit Session(std::vector<std::string> lines, std::uint16_t width = 80, std::uint16_t height = 24)
+    explicit Session(std::vector<std::string> lines = {""}, int width = 80, int height = 24)
+        : ed(make_editor(std::move(lines), width, height))
     {
-        ed.buffer = Buffer(std::move(lines));
-        ed.screen_width = width;
-        ed.screen_height = height;
-        ed.clipboard = std::make_unique<InProcessClipboard>();
+    }
+
+    // A fresh document as marked up (see editor_state.hpp), with no history,
+    // and the view on the cursor as keys would have left it; the screen, the
+    // file and everything else stay.
+    void load(std::string_view marked_text)
+    {
+        Marked m = parse_marked(marked_text);
+        ed.buffer.replace_lines(std::move(m.lines));
+        ed.buffer.modified = false;
+        ed.history = History{};
+        ed.cursor = m.cursor;
+        ed.anchor = m.anchor;
+        ed.top_line = ed.left_column = 0;
+        keep_cursor_visible(ed);
     }
 
     bool send(const term::Event& event, std::chrono::milliseconds gap = 1000ms)
     {
         now += gap;
         return handle_event(ed, event, now);
+    }
+    // Keys in the notation of keys.hpp.
+    void press(std::string_view keys)
+    {
+        for (const KeyStep& step : parse_keys(keys)) send(step.event, step.gap);
     }
     bool key(KeyCode code, term::KeyModifiers modifiers = term::NONE,
              term::KeyEventKind kind = term::KeyEventKind::Press)
@@ -60,23 +93,10 @@ struct Session {
         mouse(term::MouseEventKind::Up, x, y, 10ms);
     }
 
-    std::vector<std::string> lines() const
-    {
-        std::vector<std::string> all;
-        for (std::uint64_t row = 0; row < ed.buffer.line_count(); ++row) all.emplace_back(ed.buffer.line(row));
-        return all;
-    }
+    std::vector<std::string> lines() const { return lines_of(ed); }
+    std::string text() const { return text_of(ed); }
+    std::string marked() const { return test_support::marked(ed); }
     const std::string& message() const { return ed.status_message.text; }
-
-    std::string text() const
-    {
-        std::string all;
-        for (std::uint64_t row = 0; row < ed.buffer.line_count(); ++row) {
-            if (row > 0) all += '\n';
-            all += ed.buffer.line(row);
-        }
-        return all;
-    }
 };
 
 }  // namespace test_support

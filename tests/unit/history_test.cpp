@@ -1,7 +1,7 @@
 // Randomized check of editing and undo: every operation is also played on a
-// plain model that records one step per character and line break and undoes
+// plain model that records one step per character or line break and undoes
 // them one at a time. The editor's compact records must give the same text,
-// the same cursor and the same grouping at every step.
+// cursor and selection at every step, through any undo and redo.
 
 #include <gtest/gtest.h>
 
@@ -11,281 +11,321 @@
 #include <string>
 #include <vector>
 
-#include "editor/cursor.hpp"
 #include "editor/editing.hpp"
+#include "support/editor_state.hpp"
 #include "text/char_class.hpp"
 #include "text/utf8.hpp"
 
-// Readable positions in failure messages.
-void PrintTo(const Position& p, std::ostream* os) { *os << '(' << p.row << ", " << p.column << ')'; }
-
 namespace {
 
-enum class Step { InsertChar, DeleteChar, SplitLine, MergeLines, DuplicateLine };
-
-struct StepRecord {
-    Step kind;
-    char32_t character;
+// One step: a character (LF for a line break) typed at `at`, or deleted
+// forwards from it; or line `at.row` copied below itself.
+struct Step {
+    enum Kind { Insert, Delete, Duplicate } kind;
     Position at;
-    std::string line;  // the copied line, for DuplicateLine
+    char32_t c = 0;
+    std::u32string line;
 };
 
-using StepGroup = std::vector<StepRecord>;
-
-// The editing operations built from single steps on the buffer's
-// one-character primitives, exactly as they were first described.
+// The editing operations as they were first described: single steps on lines
+// of code points, each recorded and undone on its own. Its functions carry the
+// editor's names, so one generic action drives both.
 struct Model {
-    Buffer buffer;
+    std::vector<std::u32string> lines{U""};
     Position cursor;
     std::optional<Position> anchor;
-    std::vector<StepGroup> undo_list, redo_list;
-    StepGroup open;
+    std::vector<std::vector<Step>> undo_list, redo_list;
+    std::vector<Step> open;
     bool grouping = false;
 
-    void record(StepRecord r)
+    std::uint64_t len(std::uint64_t row) const { return lines[row].size(); }
+    Position clamp(Position p) const
+    {
+        p.row = std::min<std::uint64_t>(p.row, lines.size() - 1);
+        return {p.row, std::min(p.column, len(p.row))};
+    }
+    void put(Position p, char32_t c)
+    {
+        std::u32string& line = lines[p.row];
+        if (c != U'\n') {
+            line.insert(p.column, 1, c);
+            return;
+        }
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(p.row) + 1, line.substr(p.column));
+        lines[p.row].erase(p.column);
+    }
+    char32_t take(Position p)
+    {
+        std::u32string& line = lines[p.row];
+        if (p.column < line.size()) {
+            const char32_t c = line[p.column];
+            line.erase(p.column, 1);
+            return c;
+        }
+        line += lines[p.row + 1];
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(p.row) + 1);
+        return U'\n';
+    }
+    static Position after(Position p, char32_t c)
+    {
+        return c == U'\n' ? Position{p.row + 1, 0} : Position{p.row, p.column + 1};
+    }
+    void record(Step step)
     {
         redo_list.clear();
         if (grouping)
-            open.push_back(std::move(r));
+            open.push_back(std::move(step));
         else
-            undo_list.push_back({std::move(r)});
+            undo_list.push_back({std::move(step)});
     }
-    void begin()
-    {
-        grouping = true;
-        open.clear();
-    }
-    void end()
-    {
-        if (!open.empty()) undo_list.push_back(std::move(open));
-        open.clear();
-        grouping = false;
-    }
-
-    void type_char(char32_t c)
-    {
-        record({Step::InsertChar, c, cursor, {}});
-        buffer.insert_char(cursor.row, cursor.column, c);
-        ++cursor.column;
-    }
-    void new_line()
-    {
-        record({Step::SplitLine, 0, cursor, {}});
-        buffer.split_line(cursor.row, cursor.column);
-        cursor = {cursor.row + 1, 0};
-    }
-    void backspace_at_cursor()
-    {
-        if (cursor.column > 0)
-            record(
-                {Step::DeleteChar, buffer.char_at(cursor.row, cursor.column - 1), {cursor.row, cursor.column - 1}, {}});
-        else if (cursor.row > 0)
-            record({Step::MergeLines, 0, {cursor.row - 1, buffer.line_len(cursor.row - 1)}, {}});
-        else
-            return;
-        cursor = buffer.backspace(cursor.row, cursor.column);
-    }
-    void delete_at_cursor()
-    {
-        if (cursor.column < buffer.line_len(cursor.row))
-            record({Step::DeleteChar, buffer.char_at(cursor.row, cursor.column), cursor, {}});
-        else if (cursor.row + 1 < buffer.line_count())
-            record({Step::MergeLines, 0, cursor, {}});
-        else
-            return;
-        buffer.delete_char(cursor.row, cursor.column);
-    }
-    std::optional<std::pair<Position, Position>> selection_range()
-    {
-        if (!anchor) return std::nullopt;
-        anchor = clamp_to_document(buffer, *anchor);
-        cursor = clamp_to_document(buffer, cursor);
-        if (*anchor == cursor) return std::nullopt;
-        return std::minmax(*anchor, cursor);
-    }
-    bool delete_selection()
-    {
-        const auto range = selection_range();
-        if (!range) return false;
-        begin();
-        cursor = range->second;
-        while (cursor > range->first) backspace_at_cursor();
-        end();
-        anchor.reset();
-        return true;
-    }
-    void delete_word_before()
-    {
-        if (anchor) {
-            delete_selection();
-            return;
-        }
-        if (cursor.column == 0) {
-            backspace_at_cursor();
-            return;
-        }
-        std::uint64_t k = cursor.column;
-        while (k > 0 && !is_word_char(buffer.char_at(cursor.row, k - 1))) --k;
-        while (k > 0 && is_word_char(buffer.char_at(cursor.row, k - 1))) --k;
-        begin();
-        while (cursor.column > k) backspace_at_cursor();
-        end();
-    }
-    void delete_word_after()
-    {
-        if (anchor) {
-            delete_selection();
-            return;
-        }
-        const std::uint64_t len = buffer.line_len(cursor.row);
-        if (cursor.column >= len) {
-            delete_at_cursor();
-            return;
-        }
-        std::uint64_t j = cursor.column;
-        while (j < len && is_word_char(buffer.char_at(cursor.row, j))) ++j;
-        while (j < len && !is_word_char(buffer.char_at(cursor.row, j))) ++j;
-        begin();
-        for (std::uint64_t n = j - cursor.column; n > 0; --n) delete_at_cursor();
-        end();
-    }
-    void delete_to_line_end()
-    {
-        begin();
-        while (cursor.column < buffer.line_len(cursor.row)) {
-            record({Step::DeleteChar, buffer.char_at(cursor.row, cursor.column), cursor, {}});
-            buffer.delete_char(cursor.row, cursor.column);
-        }
-        end();
-    }
-    void duplicate_line()
-    {
-        record({Step::DuplicateLine, 0, cursor, std::string(buffer.line(cursor.row))});
-        buffer.insert_line(cursor.row + 1, std::string(buffer.line(cursor.row)));
-        ++cursor.row;
-    }
-    void insert_text(std::string_view text)
-    {
-        begin();
-        for (std::size_t at = 0; at < text.size();) {
-            const char32_t c = utf8::next(text, at);
-            if (c == U'\n')
-                new_line();
-            else if (c != U'\r')
-                type_char(c);
-        }
-        end();
-    }
-    void replace_at(Position at, std::uint64_t count, std::string_view text)
-    {
-        const bool own = !grouping;
-        if (own) begin();
-        cursor = clamp_to_document(buffer, at);
-        count = std::min(count, buffer.line_len(cursor.row) - cursor.column);
-        for (; count > 0; --count) delete_at_cursor();
-        for (std::size_t i = 0; i < text.size();) {
-            const char32_t c = utf8::next(text, i);
-            if (c == U'\n')
-                new_line();
-            else
-                type_char(c);
-        }
-        if (own) end();
-    }
-
-    void remove_line(std::uint64_t row)
-    {
-        std::vector<std::string> lines;
-        for (std::uint64_t r = 0; r < buffer.line_count(); ++r)
-            if (r != row) lines.emplace_back(buffer.line(r));
-        buffer.replace_lines(std::move(lines));
-    }
-    void undo()
-    {
-        if (grouping) end();
-        if (undo_list.empty()) return;
-        StepGroup group = undo_list.back();
-        undo_list.pop_back();
-        redo_list.push_back(group);
-        for (auto r = group.rbegin(); r != group.rend(); ++r) {
-            const Position p = r->at;
-            switch (r->kind) {
-            case Step::InsertChar:
-                buffer.delete_char(p.row, p.column);
-                cursor = p;
-                break;
-            case Step::DeleteChar:
-                buffer.insert_char(p.row, p.column, r->character);
-                cursor = {p.row, p.column + 1};
-                break;
-            case Step::SplitLine:
-                buffer.backspace(p.row + 1, 0);
-                cursor = p;
-                break;
-            case Step::MergeLines:
-                buffer.split_line(p.row, p.column);
-                cursor = {p.row + 1, 0};
-                break;
-            case Step::DuplicateLine:
-                remove_line(p.row + 1);
-                cursor = p;
-                break;
-            }
-        }
-    }
-    void redo()
-    {
-        if (redo_list.empty()) return;
-        StepGroup group = redo_list.back();
-        redo_list.pop_back();
-        undo_list.push_back(group);
-        for (const StepRecord& r : group) {
-            const Position p = r.at;
-            switch (r.kind) {
-            case Step::InsertChar:
-                buffer.insert_char(p.row, p.column, r.character);
-                cursor = {p.row, p.column + 1};
-                break;
-            case Step::DeleteChar:
-                buffer.delete_char(p.row, p.column);
-                cursor = p;
-                break;
-            case Step::SplitLine:
-                buffer.split_line(p.row, p.column);
-                cursor = {p.row + 1, 0};
-                break;
-            case Step::MergeLines:
-                buffer.backspace(p.row + 1, 0);
-                cursor = p;
-                break;
-            case Step::DuplicateLine:
-                buffer.insert_line(p.row + 1, r.line);
-                cursor = {p.row + 1, p.column};
-                break;
-            }
-        }
-    }
+    void erase_forward(Position p) { record({Step::Delete, p, take(p), {}}); }
 };
 
-std::vector<std::string> lines_of(const Buffer& buffer)
+void begin(Model& m)
+{
+    m.grouping = true;
+    m.open.clear();
+}
+void end(Model& m)
+{
+    if (!m.open.empty()) m.undo_list.push_back(std::move(m.open));
+    m.open.clear();
+    m.grouping = false;
+}
+void begin(Editor& ed) { begin_group(ed.history); }
+void end(Editor& ed) { end_group(ed.history); }
+
+void type_char(Model& m, char32_t c)
+{
+    m.record({Step::Insert, m.cursor, c, {}});
+    m.put(m.cursor, c);
+    m.cursor = Model::after(m.cursor, c);
+}
+void backspace_at_cursor(Model& m)
+{
+    const Position c = m.cursor;
+    if (c.column == 0 && c.row == 0) return;
+    m.cursor = c.column > 0 ? Position{c.row, c.column - 1} : Position{c.row - 1, m.len(c.row - 1)};
+    m.erase_forward(m.cursor);
+}
+void delete_at_cursor(Model& m)
+{
+    if (m.cursor.column < m.len(m.cursor.row) || m.cursor.row + 1 < m.lines.size()) m.erase_forward(m.cursor);
+}
+bool delete_selection(Model& m)
+{
+    if (!m.anchor) return false;
+    m.anchor = m.clamp(*m.anchor);
+    m.cursor = m.clamp(m.cursor);
+    if (*m.anchor == m.cursor) return false;
+    const std::pair<Position, Position> range = std::minmax(*m.anchor, m.cursor);
+    const auto [from, to] = range;
+    begin(m);
+    for (m.cursor = to; m.cursor > from;) backspace_at_cursor(m);
+    end(m);
+    m.anchor.reset();
+    return true;
+}
+void delete_word_before(Model& m)
+{
+    if (m.anchor || m.cursor.column == 0) {
+        if (!m.anchor) backspace_at_cursor(m);
+        delete_selection(m);
+        return;
+    }
+    const std::u32string& line = m.lines[m.cursor.row];
+    std::uint64_t k = m.cursor.column;
+    while (k > 0 && !is_word_char(line[k - 1])) --k;
+    while (k > 0 && is_word_char(line[k - 1])) --k;
+    begin(m);
+    while (m.cursor.column > k) backspace_at_cursor(m);
+    end(m);
+}
+void delete_word_after(Model& m)
+{
+    if (m.anchor || m.cursor.column == m.len(m.cursor.row)) {
+        if (!m.anchor) delete_at_cursor(m);
+        delete_selection(m);
+        return;
+    }
+    const std::u32string& line = m.lines[m.cursor.row];
+    std::uint64_t j = m.cursor.column;
+    while (j < line.size() && is_word_char(line[j])) ++j;
+    while (j < line.size() && !is_word_char(line[j])) ++j;
+    begin(m);
+    for (j -= m.cursor.column; j > 0; --j) m.erase_forward(m.cursor);
+    end(m);
+}
+void delete_to_line_end(Model& m)
+{
+    begin(m);
+    while (m.cursor.column < m.len(m.cursor.row)) m.erase_forward(m.cursor);
+    end(m);
+}
+void duplicate_line(Model& m)
+{
+    m.record({Step::Duplicate, m.cursor, 0, m.lines[m.cursor.row]});
+    m.lines.insert(m.lines.begin() + static_cast<std::ptrdiff_t>(m.cursor.row) + 1, m.lines[m.cursor.row]);
+    ++m.cursor.row;
+}
+void type_text(Model& m, std::string_view text)
+{
+    for (std::size_t at = 0; at < text.size();) type_char(m, utf8::next(text, at));
+}
+void insert_text(Model& m, std::string_view text)
+{
+    std::string kept(text);
+    std::erase(kept, '\r');
+    begin(m);
+    type_text(m, kept);
+    end(m);
+}
+void replace_at(Model& m, Position at, std::uint64_t count, std::string_view text)
+{
+    const bool own = !m.grouping;
+    if (own) begin(m);
+    m.cursor = m.clamp(at);
+    for (count = std::min(count, m.len(m.cursor.row) - m.cursor.column); count > 0; --count) m.erase_forward(m.cursor);
+    type_text(m, text);
+    if (own) end(m);
+}
+void undo(Model& m)
+{
+    if (m.grouping) end(m);
+    if (m.undo_list.empty()) return;
+    m.redo_list.push_back(std::move(m.undo_list.back()));
+    m.undo_list.pop_back();
+    const auto& group = m.redo_list.back();
+    for (auto s = group.rbegin(); s != group.rend(); ++s) {
+        m.cursor = s->at;
+        if (s->kind == Step::Insert) {
+            m.take(s->at);
+        } else if (s->kind == Step::Delete) {
+            m.put(s->at, s->c);
+            m.cursor = Model::after(s->at, s->c);
+        } else {
+            m.lines.erase(m.lines.begin() + static_cast<std::ptrdiff_t>(s->at.row) + 1);
+        }
+    }
+}
+void redo(Model& m)
+{
+    if (m.redo_list.empty()) return;
+    m.undo_list.push_back(std::move(m.redo_list.back()));
+    m.redo_list.pop_back();
+    for (const Step& s : m.undo_list.back()) {
+        m.cursor = s.at;
+        if (s.kind == Step::Insert) {
+            m.put(s.at, s.c);
+            m.cursor = Model::after(s.at, s.c);
+        } else if (s.kind == Step::Delete) {
+            m.take(s.at);
+        } else {
+            m.lines.insert(m.lines.begin() + static_cast<std::ptrdiff_t>(s.at.row) + 1, s.line);
+            m.cursor = {s.at.row + 1, s.at.column};
+        }
+    }
+}
+
+std::vector<std::string> lines_of(const Model& m)
 {
     std::vector<std::string> lines;
-    for (std::uint64_t r = 0; r < buffer.line_count(); ++r) lines.emplace_back(buffer.line(r));
+    for (const std::u32string& line : m.lines) {
+        lines.emplace_back();
+        for (char32_t c : line) utf8::append(lines.back(), c);
+    }
     return lines;
 }
 
-void expect_same(const Editor& ed, const Model& model, const std::string& context)
+// A user action, drawn at random and then played on the editor and on the
+// model alike.
+struct Action {
+    enum Kind {
+        Type,
+        Backspace,
+        Delete,
+        Select,
+        WordBefore,
+        WordAfter,
+        ToLineEnd,
+        Duplicate,
+        Paste,
+        Undo,
+        Redo,
+        Replace,
+        Steps
+    };
+    Kind kind = Type;
+    std::string text = {};  // typed, pasted or put in; for Steps \b is Backspace and \x7f Delete
+    std::optional<Position> anchor = {};
+    Position cursor = {};
+    std::vector<Position> spots = {};  // replaced, last first
+    std::uint64_t count = 0;           // characters replaced at each spot
+};
+
+const char* const NAMES[] = {"type",   "backspace", "delete", "select", "ctrl+backspace", "ctrl+delete",  "ctrl+k",
+                             "ctrl+d", "paste",     "undo",   "redo",   "replace",        "grouped steps"};
+
+template <class E>
+void steps(E& e, std::string_view keys)
 {
-    ASSERT_EQ(lines_of(ed.buffer), lines_of(model.buffer)) << context;
-    ASSERT_EQ(ed.cursor, model.cursor) << context;
-    ASSERT_EQ(ed.anchor, model.anchor) << context;
-    ASSERT_LT(ed.cursor.row, ed.buffer.line_count()) << context;
-    ASSERT_LE(ed.cursor.column, ed.buffer.line_len(ed.cursor.row)) << context;
+    for (std::size_t at = 0; at < keys.size();) {
+        const char32_t c = utf8::next(keys, at);
+        if (c == U'\b')
+            backspace_at_cursor(e);
+        else if (c == U'\x7f')
+            delete_at_cursor(e);
+        else
+            type_char(e, c);
+    }
+}
+
+template <class E>
+void play(E& e, const Action& a)
+{
+    switch (a.kind) {
+    case Action::Type:
+        delete_selection(e);
+        steps(e, a.text);
+        break;
+    case Action::Backspace:
+        if (!delete_selection(e)) backspace_at_cursor(e);
+        break;
+    case Action::Delete:
+        if (!delete_selection(e)) delete_at_cursor(e);
+        break;
+    case Action::Select:
+        e.anchor = a.anchor;
+        e.cursor = a.cursor;
+        break;
+    case Action::WordBefore: delete_word_before(e); break;
+    case Action::WordAfter: delete_word_after(e); break;
+    case Action::ToLineEnd: delete_to_line_end(e); break;
+    case Action::Duplicate: duplicate_line(e); break;
+    case Action::Paste:
+        delete_selection(e);
+        insert_text(e, a.text);
+        break;
+    case Action::Undo: undo(e); break;
+    case Action::Redo: redo(e); break;
+    case Action::Replace:
+        // One spot on its own, or many in one group, as replace-all does.
+        if (a.spots.size() > 1) begin(e);
+        for (const Position p : a.spots) replace_at(e, p, a.count, a.text);
+        if (a.spots.size() > 1) end(e);
+        break;
+    case Action::Steps:
+        // Single steps gathered in one group, as a replacement made
+        // character by character is: runs of them get joined.
+        begin(e);
+        steps(e, a.text);
+        end(e);
+        break;
+    }
 }
 
 // Characters of one to four bytes, word characters, separators and the underscore.
-const std::vector<char32_t> ALPHABET = {U'a', U'b',  U'x', U'7', U' ', U' ',  U'_', U'.',
-                                        U'(', U'\t', U'é', U'ж', U'€', U'日', U'😀', U'٣'};
+const std::u32string ALPHABET = U"abx7  _.(\té€日😀٣ж";
 
 struct Fuzz {
     std::mt19937_64 rng;
@@ -293,171 +333,72 @@ struct Fuzz {
     Model model;
 
     std::uint64_t below(std::uint64_t n) { return std::uniform_int_distribution<std::uint64_t>(0, n - 1)(rng); }
-    Position random_position()
+    Position position()
     {
-        const std::uint64_t row = below(ed.buffer.line_count());
-        return {row, below(ed.buffer.line_len(row) + 1)};
+        const std::uint64_t row = below(model.lines.size());
+        return {row, below(model.len(row) + 1)};
     }
-    std::string random_text(std::size_t max)
+    // Up to `max` characters of `extra` and the alphabet.
+    std::string text(std::size_t max, std::u32string_view extra = U"\n")
     {
         std::string text;
         for (std::size_t n = below(max + 1); n > 0; --n) {
-            const std::uint64_t pick = below(ALPHABET.size() + 3);
-            if (pick == ALPHABET.size())
-                text += '\n';
-            else if (pick == ALPHABET.size() + 1)
-                text += "\r\n";
-            else if (pick == ALPHABET.size() + 2)
-                text += '\r';
-            else
-                utf8::append(text, ALPHABET[pick]);
+            const std::uint64_t pick = below(ALPHABET.size() + extra.size());
+            utf8::append(text, pick < ALPHABET.size() ? ALPHABET[pick] : extra[pick - ALPHABET.size()]);
         }
         return text;
     }
 
-    // One random user action on both; returns its name for failure messages.
-    std::string act()
+    Action draw()
     {
-        const std::uint64_t kind = below(20);
-        switch (kind) {
+        switch (below(20)) {
         case 0:
         case 1:
-        case 2: {
-            const char32_t c = ALPHABET[below(ALPHABET.size())];
-            delete_selection(ed);
-            type_char(ed, c);
-            model.delete_selection();
-            model.type_char(c);
-            return "type";
-        }
-        case 3:
-            delete_selection(ed);
-            new_line(ed);
-            model.delete_selection();
-            model.new_line();
-            return "enter";
-        case 4:
-            if (!delete_selection(ed)) backspace_at_cursor(ed);
-            if (!model.delete_selection()) model.backspace_at_cursor();
-            return "backspace";
-        case 5:
-            if (!delete_selection(ed)) delete_at_cursor(ed);
-            if (!model.delete_selection()) model.delete_at_cursor();
-            return "delete";
-        case 6: {
-            const Position a = random_position(), c = random_position();
-            ed.anchor = model.anchor = a;
-            ed.cursor = model.cursor = c;
-            return "select";
-        }
-        case 7: {
-            const Position c = random_position();
-            ed.cursor = model.cursor = c;
-            ed.anchor.reset();
-            model.anchor.reset();
-            return "move";
-        }
-        case 8:
-            delete_word_before(ed);
-            model.delete_word_before();
-            return "ctrl+backspace";
-        case 9:
-            delete_word_after(ed);
-            model.delete_word_after();
-            return "ctrl+delete";
-        case 10:
-            delete_to_line_end(ed);
-            model.delete_to_line_end();
-            return "ctrl+k";
-        case 11:
-            duplicate_line(ed);
-            model.duplicate_line();
-            return "ctrl+d";
-        case 12: {
-            const std::string text = random_text(12);
-            delete_selection(ed);
-            insert_text(ed, text);
-            model.delete_selection();
-            model.insert_text(text);
-            return "paste";
-        }
-        case 13:
+        case 2: return {.kind = Action::Type, .text = text(1, U"")};
+        case 3: return {.kind = Action::Type, .text = "\n"};
+        case 4: return {.kind = Action::Type, .text = "    "};  // Tab: four steps
+        case 5: return {.kind = Action::Backspace};
+        case 6: return {.kind = Action::Delete};
+        case 7: return {.kind = Action::Select, .anchor = position(), .cursor = position()};
+        case 8: return {.kind = Action::Select, .cursor = position()};
+        case 9: return {.kind = Action::WordBefore};
+        case 10: return {.kind = Action::WordAfter};
+        case 11: return {.kind = Action::ToLineEnd};
+        case 12: return {.kind = Action::Duplicate};
+        case 13: return {.kind = Action::Paste, .text = text(12, U"\n\r\n\r")};
         case 14:
-            undo(ed);
-            model.undo();
-            return "undo";
-        case 15:
-            redo(ed);
-            model.redo();
-            return "redo";
-        case 16: {
-            // A run of replacements in one group, last position first.
-            std::vector<Position> spots;
-            for (std::uint64_t n = below(4) + 1; n > 0; --n) spots.push_back(random_position());
-            std::sort(spots.rbegin(), spots.rend());
-            const std::uint64_t count = below(3);
-            const std::string text = random_text(3);
-            begin_group(ed.history);
-            model.begin();
-            for (const Position p : spots) {
-                replace_at(ed, p, count, text);
-                model.replace_at(p, count, text);
-            }
-            end_group(ed.history);
-            model.end();
-            return "replace all";
-        }
+        case 15: return {.kind = Action::Undo};
+        case 16: return {.kind = Action::Redo};
         case 17: {
-            // Sometimes past a line end or past the last line, as a stale
-            // match would be.
-            Position p = random_position();
-            if (below(3) == 0) p = {p.row + below(2), p.column + below(3)};
-            const std::uint64_t count = below(4);
-            const std::string text = random_text(3);
-            replace_at(ed, p, count, text);
-            model.replace_at(p, count, text);
-            return "replace one";
+            std::vector<Position> spots;
+            for (std::uint64_t n = below(4) + 1; n > 0; --n) spots.push_back(position());
+            std::sort(spots.rbegin(), spots.rend());
+            return {.kind = Action::Replace, .text = text(3), .spots = spots, .count = below(3)};
         }
         case 18: {
-            // Single steps gathered in one group, as a replacement made
-            // character by character is: runs of them get joined.
-            begin_group(ed.history);
-            model.begin();
-            for (std::uint64_t n = below(8); n > 0; --n) {
-                switch (below(4)) {
-                case 0:
-                    backspace_at_cursor(ed);
-                    model.backspace_at_cursor();
-                    break;
-                case 1:
-                    delete_at_cursor(ed);
-                    model.delete_at_cursor();
-                    break;
-                case 2:
-                    new_line(ed);
-                    model.new_line();
-                    break;
-                default: {
-                    const char32_t c = ALPHABET[below(ALPHABET.size())];
-                    type_char(ed, c);
-                    model.type_char(c);
-                }
-                }
-            }
-            end_group(ed.history);
-            model.end();
-            return "grouped steps";
+            // Sometimes past a line end or past the last line, as a stale
+            // match would be.
+            Position p = position();
+            if (below(3) == 0) p = {p.row + below(2), p.column + below(3)};
+            return {.kind = Action::Replace, .text = text(3), .spots = {p}, .count = below(4)};
         }
-        default:
-            // Tab: four spaces, four steps.
-            delete_selection(ed);
-            model.delete_selection();
-            for (int n = 0; n < 4; ++n) {
-                type_char(ed, U' ');
-                model.type_char(U' ');
-            }
-            return "tab";
+        default: return {.kind = Action::Steps, .text = text(8, U"\b\x7f\n\b\x7f\n")};
         }
+    }
+
+    void expect_same(const std::string& context)
+    {
+        ASSERT_EQ(test_support::lines_of(ed), lines_of(model)) << context;
+        ASSERT_EQ(ed.cursor, model.cursor) << context;
+        ASSERT_EQ(ed.anchor, model.anchor) << context;
+        const auto wrong = ed.buffer.check_invariant();
+        ASSERT_FALSE(wrong) << context << ": " << *wrong;
+    }
+    void both(const Action& action, const std::string& context)
+    {
+        play(ed, action);
+        play(model, action);
+        expect_same(context + " " + NAMES[action.kind]);
     }
 };
 
@@ -469,49 +410,26 @@ TEST(HistoryRandom, CompactRecordsUndoAndRedoLikeSingleSteps)
         Fuzz fuzz{std::mt19937_64(seed), Editor(), Model()};
         const std::vector<std::string> start = {"foo bar_baz", "", "  (x) é€😀 ж7", "last line"};
         fuzz.ed.buffer = Buffer(start);
-        fuzz.model.buffer = Buffer(start);
-        // Anything already undone or redone by the random actions stays in
-        // the lists, so going all the way back must reach the start.
-        for (int n = 0; n < 600; ++n) {
-            const std::string what = fuzz.act();
-            expect_same(fuzz.ed, fuzz.model,
-                        "seed " + std::to_string(seed) + " action " + std::to_string(n) + " " + what);
-            if (HasFatalFailure()) return;
-        }
-        const std::vector<std::string> final_text = lines_of(fuzz.ed.buffer);
+        fuzz.model.lines = {U"foo bar_baz", U"", U"  (x) é€😀 ж7", U"last line"};
+        const std::string at_seed = "seed " + std::to_string(seed) + ", ";
+        for (int n = 0; n < 600; ++n)
+            ASSERT_NO_FATAL_FAILURE(fuzz.both(fuzz.draw(), at_seed + "action " + std::to_string(n)));
+        const std::vector<std::string> final_text = test_support::lines_of(fuzz.ed);
 
+        // All the way back reaches the start; a further undo changes nothing.
         std::size_t undone = 0;
-        while (!fuzz.model.undo_list.empty()) {
-            undo(fuzz.ed);
-            fuzz.model.undo();
-            ++undone;
-            expect_same(fuzz.ed, fuzz.model, "seed " + std::to_string(seed) + " undo " + std::to_string(undone));
-            if (HasFatalFailure()) return;
+        for (; !fuzz.model.undo_list.empty(); ++undone)
+            ASSERT_NO_FATAL_FAILURE(fuzz.both({.kind = Action::Undo}, at_seed + std::to_string(undone)));
+        EXPECT_EQ(test_support::lines_of(fuzz.ed), start);
+        ASSERT_NO_FATAL_FAILURE(fuzz.both({.kind = Action::Undo}, at_seed + "nothing left:"));
+        // As many redos come back to the text the actions left; the steps
+        // they had undone last come after, then nothing.
+        for (std::size_t redone = 0; !fuzz.model.redo_list.empty(); ++redone) {
+            if (redone == undone) {
+                EXPECT_EQ(test_support::lines_of(fuzz.ed), final_text);
+            }
+            ASSERT_NO_FATAL_FAILURE(fuzz.both({.kind = Action::Redo}, at_seed + std::to_string(redone)));
         }
-        EXPECT_EQ(lines_of(fuzz.ed.buffer), start);
-        // Nothing left: a further undo changes nothing.
-        const Position before = fuzz.ed.cursor;
-        undo(fuzz.ed);
-        EXPECT_EQ(lines_of(fuzz.ed.buffer), start);
-        EXPECT_EQ(fuzz.ed.cursor, before);
-
-        // Redoing as many steps as were undone comes back to the text the
-        // actions left; steps those actions had undone last come after.
-        for (std::size_t redone = 1; redone <= undone; ++redone) {
-            redo(fuzz.ed);
-            fuzz.model.redo();
-            expect_same(fuzz.ed, fuzz.model, "seed " + std::to_string(seed) + " redo " + std::to_string(redone));
-            if (HasFatalFailure()) return;
-        }
-        EXPECT_EQ(lines_of(fuzz.ed.buffer), final_text);
-        while (!fuzz.model.redo_list.empty()) {
-            redo(fuzz.ed);
-            fuzz.model.redo();
-            expect_same(fuzz.ed, fuzz.model, "seed " + std::to_string(seed) + " pending redo");
-            if (HasFatalFailure()) return;
-        }
-        const auto done = lines_of(fuzz.ed.buffer);
-        redo(fuzz.ed);
-        EXPECT_EQ(lines_of(fuzz.ed.buffer), done);
+        ASSERT_NO_FATAL_FAILURE(fuzz.both({.kind = Action::Redo}, at_seed + "nothing left:"));
     }
 }

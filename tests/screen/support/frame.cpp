@@ -7,15 +7,6 @@
 #include "terminal/output.hpp"
 #include "terminal/vt_writer.hpp"
 
-Editor make_editor(std::vector<std::string> lines, int width, int height)
-{
-    Editor editor;
-    editor.buffer = Buffer(std::move(lines));
-    editor.screen_width = static_cast<std::uint16_t>(width);
-    editor.screen_height = static_cast<std::uint16_t>(height);
-    return editor;
-}
-
 std::string frame_bytes(Editor& editor)
 {
     Frame frame;

@@ -7,10 +7,10 @@
 
 #include "editor/editor.hpp"
 #include "screen/support/vterm_screen.hpp"
+#include "support/session.hpp"
 
-// An editor without a terminal, showing the given lines on a W x H screen,
-// with no message in the message line.
-Editor make_editor(std::vector<std::string> lines, int width, int height);
+// An editor without a terminal, showing the given lines on a W x H screen.
+using test_support::make_editor;
 
 // Renders one frame into a collecting output and runs the bytes through a
 // fresh emulator of the editor's size.
