@@ -25,9 +25,18 @@ Buffer Buffer::from_text(std::string text)
     // the copies it leaves behind.
     std::vector<Line> lines;
     lines.reserve(count_lines(buffer.text_));
-    for_each_line(buffer.text_, [&](std::size_t start, std::size_t length) { lines.push_back({start, length}); });
-    buffer.stretches_ = lines.size();
+    std::uint64_t stretches = 0;
+    for_each_line(buffer.text_, [&](std::size_t start, std::size_t length) {
+        if (length > MAX_STRETCH) {
+            lines.push_back(buffer.adopt(buffer.text_.substr(start, length)));
+            return;
+        }
+        lines.push_back({start, length});
+        ++stretches;
+    });
+    buffer.stretches_ = stretches;
     buffer.lines_ = std::move(lines);
+    if (stretches == 0) std::string().swap(buffer.text_);
     return buffer;
 }
 

@@ -1,6 +1,7 @@
 // Files on POSIX systems: open(2), read(2) and pwrite(2) on descriptors.
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -20,17 +21,39 @@ IoError last_os_error() { return IoError::from_errno(errno); }
 // offsets and is still read to its end.
 expected<std::string, IoError> read_from_start(int fd, std::size_t size_hint)
 {
+    // Read straight into the string's own memory, a file of known size in
+    // one go: the bytes are copied once, from the system, and a large file
+    // costs its size once. A file that turns out longer (or has no size,
+    // like a pipe) grows the room by half again each time.
     std::string bytes;
-    bytes.reserve(size_hint);
-    char chunk[65536];
+    std::size_t used = 0;
+    std::size_t room = std::max<std::size_t>(size_hint + 1, 65536);
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return unexpected(last_os_error());
+        bool at_end = false;
+        std::optional<IoError> failure;
+        bytes.resize_and_overwrite(room, [&](char* buffer, std::size_t size) {
+            while (used < size) {
+                const ssize_t n = ::read(fd, buffer + used, size - used);
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    failure = last_os_error();
+                    break;
+                }
+                if (n == 0) {
+                    at_end = true;
+                    break;
+                }
+                used += static_cast<std::size_t>(n);
+            }
+            return used;
+        });
+        if (failure) return unexpected(*failure);
+        if (at_end) {
+            // Room asked for but not used goes back only when it is much.
+            if (bytes.capacity() - bytes.size() > bytes.size() / 8 + 65536) bytes.shrink_to_fit();
+            return bytes;
         }
-        if (n == 0) return bytes;
-        bytes.append(chunk, static_cast<std::size_t>(n));
+        room = room + room / 2;
     }
 }
 

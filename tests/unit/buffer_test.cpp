@@ -263,3 +263,20 @@ TEST(BufferFromText, RandomEditsMatchOwnedLinesAndThePlainModel)
         ASSERT_FALSE(owned.check_invariant()) << *owned.check_invariant();
     }
 }
+
+// A line longer than a record can point at owns its text from the start;
+// the lines around it still read and change as usual.
+TEST(BufferFromText, AVeryLongLineOwnsItsText)
+{
+    const std::string long_line(17u << 20, 'w');
+    Buffer buffer = Buffer::from_text("first\n" + long_line + "\nlast");
+    ASSERT_EQ(buffer.line_count(), 3u);
+    EXPECT_EQ(buffer.line(0), "first");
+    EXPECT_EQ(buffer.line(1), long_line);
+    EXPECT_EQ(buffer.line(2), "last");
+    buffer.insert_text({1, 3}, "x\ny");
+    EXPECT_EQ(buffer.line(1), "wwwx");
+    EXPECT_EQ(buffer.line(2).size(), long_line.size() - 3 + 1);
+    EXPECT_EQ(buffer.line(3), "last");
+    EXPECT_EQ(buffer.check_invariant(), std::nullopt);
+}
