@@ -14,8 +14,10 @@
 
 #include "editor/document.hpp"
 #include "editor/editor.hpp"
+#include "editor/palette.hpp"
 #include "editor/render.hpp"
 #include "terminal/output.hpp"
+#include "terminal/vt_writer.hpp"
 
 namespace {
 
@@ -51,10 +53,12 @@ void BM_OpenToFirstFrame(benchmark::State& state)
         editor.buffer = std::move(*buffer);
         editor.screen_width = 80;
         editor.screen_height = 50;
+        Frame frame;
+        render(editor, frame);
+        term::VtWriter writer(style::PALETTE);
         term::Output out;
-        auto drawn = render(editor, out);
-        benchmark::DoNotOptimize(drawn);
-        benchmark::DoNotOptimize(out.written().size());
+        writer.write(frame.grid, out);
+        benchmark::DoNotOptimize(out.pending().size());
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -6,6 +6,7 @@
 #include "os/display_name.hpp"
 #include "os/file_io.hpp"
 #include "text/lines.hpp"
+#include "text/utf8.hpp"
 
 expected<Buffer, IoError> open_document(const std::optional<std::filesystem::path>& path)
 {
@@ -21,11 +22,19 @@ expected<Buffer, IoError> open_document(const std::optional<std::filesystem::pat
 
     auto bytes = read_file_bytes(*path);
     if (!bytes) return unexpected(bytes.error());
-    const TextEncoding encoding = detect_encoding(*bytes);
     const LineEnding line_ending = detect_line_ending(*bytes);
     // The bytes are given up: valid UTF-8 becomes the buffer's text as it
-    // is, so a large file is held once, not three times.
-    Buffer buffer = Buffer::from_text(decode_text_in_place(std::move(*bytes), encoding));
+    // is, so a large file is held once, not three times. That common case
+    // is checked once, not once to detect and again to decode.
+    TextEncoding encoding = TextEncoding::Utf8;
+    std::string text;
+    if (!has_byte_order_mark(*bytes) && utf8::is_valid(*bytes)) {
+        text = std::move(*bytes);
+    } else {
+        encoding = detect_encoding(*bytes);
+        text = decode_text_in_place(std::move(*bytes), encoding);
+    }
+    Buffer buffer = Buffer::from_text(std::move(text));
     buffer.path = path;
     buffer.encoding = encoding;
     buffer.line_ending = line_ending;

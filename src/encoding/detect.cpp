@@ -193,6 +193,11 @@ std::string detection_sample(std::string_view bytes)
     return sample;
 }
 
+bool has_byte_order_mark(std::string_view bytes)
+{
+    return bytes.starts_with(UTF8_MARK) || bytes.starts_with(UTF16LE_MARK) || bytes.starts_with(UTF16BE_MARK);
+}
+
 TextEncoding detect_encoding(std::string_view bytes)
 {
     if (bytes.starts_with(UTF8_MARK)) return TextEncoding::Utf8Bom;

@@ -12,6 +12,9 @@
 // sample of about this size (see detection_sample).
 inline constexpr std::size_t DETECTOR_LIMIT = std::size_t{8} << 20;
 
+// Whether the bytes start with a UTF-8 or UTF-16 byte-order mark.
+bool has_byte_order_mark(std::string_view bytes);
+
 // Byte-order mark first; then valid UTF-8 (empty and pure ASCII input
 // included) is UTF-8; anything else goes to the statistical detector, and
 // when its answer is not one of the three code pages, to the editor's own

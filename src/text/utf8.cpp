@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace utf8 {
 
 namespace {
@@ -205,6 +209,29 @@ std::string encode(char32_t c)
     return out;
 }
 
+#if defined(__SSE2__)
+// The same check as two_byte_word for sixteen bytes at once.
+bool two_byte_block(const unsigned char* p, std::uint64_t& state)
+{
+    if (state != ACCEPT && state != ONE_MORE) return false;
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // As signed bytes: 80-BF are below -64, C2-DF between -63 and -32
+    // (exclusive), ASCII at 0 or above.
+    const __m128i high = _mm_cmplt_epi8(x, _mm_setzero_si128());
+    const __m128i continuation = _mm_cmplt_epi8(x, _mm_set1_epi8(-64));
+    const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(-63)), _mm_cmplt_epi8(x, _mm_set1_epi8(-32)));
+    const auto high_bits = static_cast<unsigned>(_mm_movemask_epi8(high));
+    const auto continuation_bits = static_cast<unsigned>(_mm_movemask_epi8(continuation));
+    const auto lead_bits = static_cast<unsigned>(_mm_movemask_epi8(lead));
+    // Any other byte above 0x7F (C0, C1, a longer sequence's lead) is left
+    // to the automaton; so is a continuation byte without its lead.
+    if ((high_bits & ~(continuation_bits | lead_bits)) != 0) return false;
+    if (continuation_bits != ((lead_bits << 1 | (state == ONE_MORE ? 1u : 0u)) & 0xFFFF)) return false;
+    state = lead_bits >> 15 ? ONE_MORE : ACCEPT;
+    return true;
+}
+#endif
+
 std::size_t valid_prefix(std::string_view bytes)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -217,6 +244,11 @@ std::size_t valid_prefix(std::string_view bytes)
     std::uint64_t state = ACCEPT;
     std::size_t at = 0;
     for (; at + 8 <= n; at += 8) {
+#if defined(__SSE2__)
+        // Sixteen at once while the text is ASCII and two-byte sequences.
+        while (at + 16 <= n && two_byte_block(p + at, state)) at += 16;
+        if (at + 8 > n) break;
+#endif
         if (two_byte_word(p + at, state)) continue;
         std::uint64_t next = state;
         for (std::size_t k = 0; k < 8; ++k) next = UTF8_AUTOMATON[p[at + k]] >> (next & 63);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <random>
@@ -410,4 +411,21 @@ TEST(SplitLines, LfCutsAndOneCrBeforeItGoes)
     EXPECT_EQ(joined({"a", "b", ""}, LineEnding::CrLf), "a\r\nb\r\n");
     EXPECT_EQ(joined({"a", "b", ""}, LineEnding::Lf), "a\nb\n");
     EXPECT_EQ(joined({"a"}, LineEnding::CrLf), "a");
+}
+
+// Counted many bytes at a time: at every length and density of line feeds,
+// one more line than line feeds, and as many as splitting gives.
+TEST(CountLines, OneMoreThanTheLineFeedsAtAnyLength)
+{
+    std::mt19937 random(7);
+    for (std::size_t size : {0u, 1u, 15u, 16u, 17u, 4079u, 4080u, 4081u, 70000u}) {
+        for (int density : {1, 3, 50, 1000}) {
+            std::string text(size, 'x');
+            for (char& c : text)
+                if (static_cast<int>(random() % static_cast<unsigned>(density)) == 0) c = '\n';
+            const auto feeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+            ASSERT_EQ(count_lines(text), feeds + 1) << size << " bytes, density " << density;
+            ASSERT_EQ(split_lines(text).size(), feeds + 1);
+        }
+    }
 }
