@@ -13,7 +13,7 @@ std::ptrdiff_t offset_of(std::uint64_t row) { return static_cast<std::ptrdiff_t>
 
 }  // namespace
 
-Buffer::Buffer() : stretches_(1), lines_{Line{0, 0}} {}
+Buffer::Buffer() : stretches_(1), lines_{Line::stretch(0)} {}
 
 Buffer::Buffer(std::vector<std::string> lines) { take_lines(std::move(lines)); }
 
@@ -25,18 +25,9 @@ Buffer Buffer::from_text(std::string text)
     // the copies it leaves behind.
     std::vector<Line> lines;
     lines.reserve(count_lines(buffer.text_));
-    std::uint64_t stretches = 0;
-    for_each_line(buffer.text_, [&](std::size_t start, std::size_t length) {
-        if (length > MAX_STRETCH) {
-            lines.push_back(buffer.adopt(buffer.text_.substr(start, length)));
-            return;
-        }
-        lines.push_back({start, length});
-        ++stretches;
-    });
-    buffer.stretches_ = stretches;
+    for_each_line(buffer.text_, [&](std::size_t start, std::size_t) { lines.push_back(Line::stretch(start)); });
+    buffer.stretches_ = lines.size();
     buffer.lines_ = std::move(lines);
-    if (stretches == 0) std::string().swap(buffer.text_);
     return buffer;
 }
 
@@ -57,36 +48,36 @@ char32_t Buffer::char_at(std::uint64_t row, std::uint64_t column) const
 std::string& Buffer::own(std::uint64_t row)
 {
     Line& record = lines_[row];
-    if (record.size != OWNED) {
-        record = adopt(text_.substr(record.at, record.size));
+    if (!record.is_owned()) {
+        record = adopt(std::string(line(row)));
         drop_stretches(1);
     }
-    return owned_[record.at];
+    return owned_[record.at()];
 }
 
 Buffer::Line Buffer::adopt(std::string text)
 {
     if (free_owned_.empty()) {
         owned_.push_back(std::move(text));
-        return {owned_.size() - 1, OWNED};
+        return Line::owned(owned_.size() - 1);
     }
     const std::uint64_t slot = free_owned_.back();
     free_owned_.pop_back();
     owned_[slot] = std::move(text);
-    return {slot, OWNED};
+    return Line::owned(slot);
 }
 
 void Buffer::let_go(const Line& record, std::uint64_t& stretches)
 {
-    if (record.size != OWNED) {
+    if (!record.is_owned()) {
         ++stretches;
         return;
     }
     // Made anew, the empty string lets the text's memory go now rather than
     // when the place is used again (assigning an empty string would keep it).
-    std::destroy_at(&owned_[record.at]);
-    std::construct_at(&owned_[record.at]);
-    free_owned_.push_back(record.at);
+    std::destroy_at(&owned_[record.at()]);
+    std::construct_at(&owned_[record.at()]);
+    free_owned_.push_back(record.at());
 }
 
 void Buffer::drop_stretches(std::uint64_t count)
@@ -114,12 +105,12 @@ void Buffer::take_lines(std::vector<std::string> lines)
     std::vector<Line> records;
     if (owned_.empty()) {
         // The one empty line is an empty stretch of the empty text.
-        records.push_back({0, 0});
+        records.push_back(Line::stretch(0));
         stretches_ = 1;
     } else {
         stretches_ = 0;
         records.reserve(owned_.size());
-        for (std::uint64_t slot = 0; slot < owned_.size(); ++slot) records.push_back({slot, OWNED});
+        for (std::uint64_t slot = 0; slot < owned_.size(); ++slot) records.push_back(Line::owned(slot));
     }
     lines_ = std::move(records);
 }
@@ -239,11 +230,13 @@ std::optional<std::string> Buffer::check_invariant() const
     for (std::uint64_t row = 0; row < lines_.size(); ++row) {
         const Line& record = lines_[row];
         const std::string where = "line " + std::to_string(row);
-        if (record.size == OWNED) {
-            if (record.at >= owned_.size() || slot_used[record.at]) return where + ": a bad or shared owned slot";
-            slot_used[record.at] = true;
+        if (record.is_owned()) {
+            if (record.at() >= owned_.size() || slot_used[record.at()]) return where + ": a bad or shared owned slot";
+            slot_used[record.at()] = true;
         } else {
-            if (record.at + record.size > text_.size()) return where + ": a stretch past the text";
+            // A stretch is a whole line of the text: it starts after an LF.
+            if (record.at() > text_.size() || (record.at() > 0 && text_[record.at() - 1] != '\n'))
+                return where + ": a stretch that is not a line of the text";
             ++stretches;
         }
         const std::string_view text = line(row);

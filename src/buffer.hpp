@@ -3,6 +3,7 @@
 // Only this class knows how the lines are stored; everyone else reads a line
 // as a string_view and changes text through the primitives below.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -30,9 +31,9 @@ public:
     std::string_view line(std::uint64_t row) const
     {
         if (row >= lines_.size()) return {};
-        const Line& record = lines_[row];
-        if (record.size == OWNED) return owned_[record.at];
-        return std::string_view(text_.data() + record.at, record.size);
+        const Line record = lines_[row];
+        if (record.is_owned()) return owned_[record.at()];
+        return std::string_view(text_).substr(record.at(), line_at(text_, record.at()).length);
     }
     // Characters of a row; 0 for a row past the end.
     std::uint64_t line_len(std::uint64_t row) const;
@@ -85,18 +86,36 @@ public:
 
 private:
     // A line is a stretch of the text the buffer was made from, until it is
-    // first changed; from then on it owns its text, one string in owned_.
-    // Records are one word, so that inserting and erasing lines moves plain
-    // bytes, and a file of a million lines costs 8 MB of them beside its
-    // text. A stretch is at most MAX_STRETCH bytes long; a longer line owns
-    // its text from the start.
-    struct Line {
-        std::uint64_t at : 40;    // byte offset into text_, or the index in owned_
-        std::uint64_t size : 24;  // byte length, or OWNED
+    // first changed; from then on it owns its text, one string in owned_. A
+    // stretch is a whole line of the text, so its record needs only where it
+    // starts: it ends where that line of the text ends. Records are five
+    // bytes, so that inserting and erasing lines moves plain bytes, and a
+    // file of a million lines costs 5 MB of them beside its text.
+    class Line {
+    public:
+        static Line stretch(std::uint64_t at) { return Line(at << 1); }
+        static Line owned(std::uint64_t slot) { return Line(slot << 1 | 1); }
+        bool is_owned() const { return (value() & 1) != 0; }
+        // Where the stretch starts in text_, or the owned line's place in owned_.
+        std::uint64_t at() const { return value() >> 1; }
+
+    private:
+        explicit Line(std::uint64_t value)
+        {
+            for (unsigned char& byte : bytes_) {
+                byte = static_cast<unsigned char>(value);
+                value >>= 8;
+            }
+        }
+        std::uint64_t value() const
+        {
+            std::uint64_t value = 0;
+            for (std::size_t k = bytes_.size(); k-- > 0;) value = value << 8 | bytes_[k];
+            return value;
+        }
+        std::array<unsigned char, 5> bytes_;
     };
-    static constexpr std::uint64_t OWNED = (std::uint64_t{1} << 24) - 1;
-    static constexpr std::uint64_t MAX_STRETCH = OWNED - 1;
-    static_assert(sizeof(Line) == 8);
+    static_assert(sizeof(Line) == 5);
 
     // The line's own string, made from its text on the first change. The
     // reference lasts until another line is made to own its text.

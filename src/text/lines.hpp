@@ -16,21 +16,35 @@ enum class LineEnding : std::uint8_t { CrLf, Lf };
 
 inline std::string_view separator(LineEnding ending) { return ending == LineEnding::CrLf ? "\r\n" : "\n"; }
 
+// The line of the text that starts at `start`: its length without the
+// terminator, and where the next line starts (past the text's end for the
+// last line).
+struct LineAt {
+    std::size_t length;
+    std::size_t next;
+};
+inline LineAt line_at(std::string_view text, std::size_t start)
+{
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* const from = begin + start;
+    // memchr crosses the stretch up to the next LF many bytes at a time.
+    const void* lf = from == end ? nullptr : std::memchr(from, '\n', static_cast<std::size_t>(end - from));
+    const char* stop = lf ? static_cast<const char*>(lf) : end;
+    const std::size_t length = static_cast<std::size_t>(stop - from);
+    return {length - (length > 0 && stop[-1] == '\r'), static_cast<std::size_t>(stop - begin) + 1};
+}
+
 // Calls line(start, length) for each line of the text in order, offsets into it.
 template <class Visit>
 void for_each_line(std::string_view text, Visit&& line)
 {
-    const char* const begin = text.data();
-    const char* const end = begin + text.size();
-    const char* start = begin;
+    std::size_t start = 0;
     while (true) {
-        // memchr crosses the stretch up to the next LF many bytes at a time.
-        const void* lf = start == end ? nullptr : std::memchr(start, '\n', static_cast<std::size_t>(end - start));
-        const char* stop = lf ? static_cast<const char*>(lf) : end;
-        const std::size_t length = static_cast<std::size_t>(stop - start);
-        line(static_cast<std::size_t>(start - begin), length - (length > 0 && stop[-1] == '\r'));
-        if (!lf) return;
-        start = stop + 1;
+        const LineAt at = line_at(text, start);
+        line(start, at.length);
+        if (at.next > text.size()) return;
+        start = at.next;
     }
 }
 

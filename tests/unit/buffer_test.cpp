@@ -264,9 +264,9 @@ TEST(BufferFromText, RandomEditsMatchOwnedLinesAndThePlainModel)
     }
 }
 
-// A line longer than a record can point at owns its text from the start;
-// the lines around it still read and change as usual.
-TEST(BufferFromText, AVeryLongLineOwnsItsText)
+// A line of many megabytes reads and changes like any other, and the
+// lines around it too.
+TEST(BufferFromText, AVeryLongLine)
 {
     const std::string long_line(17u << 20, 'w');
     Buffer buffer = Buffer::from_text("first\n" + long_line + "\nlast");
