@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,17 @@
 #include "os/io_error.hpp"
 
 namespace msg {
+
+// A message put together from its pieces: fixed words and what they name.
+inline std::string join(std::initializer_list<std::string_view> pieces)
+{
+    std::size_t size = 0;
+    for (const std::string_view piece : pieces) size += piece.size();
+    std::string text;
+    text.reserve(size);
+    for (const std::string_view piece : pieces) text += piece;
+    return text;
+}
 
 // ---- The two lines zep can end with, on standard error ----------------------
 
@@ -27,7 +39,7 @@ inline std::string error_text(const IoError& error)
 {
     switch (error.kind) {
     case IoError::Kind::System: return error.message;
-    case IoError::Kind::Signal: return error.message + " signali olindi";
+    case IoError::Kind::Signal: return join({error.message, " signali olindi"});
     case IoError::Kind::TerminalClosed: return "terminal yopildi";
     }
     return error.message;
@@ -50,37 +62,37 @@ inline constexpr std::string_view PASTE_CUT = "Qo'yilgan matn 64 MiB da kesildi"
 inline constexpr std::string_view NO_FILE_NAME = "Saqlash uchun fayl nomi yo'q (zep <fayl> bilan oching)";
 inline constexpr std::string_view ENCODING_MENU =
     "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  [7]CP866   Esc=bekor";
-inline std::string saved(std::string_view name) { return "Saqlandi: " + std::string(name); }
-inline std::string save_failed(std::string_view error) { return "Saqlashda xato: " + std::string(error); }
+inline std::string saved(std::string_view name) { return join({"Saqlandi: ", name}); }
+inline std::string save_failed(std::string_view error) { return join({"Saqlashda xato: ", error}); }
 inline std::string unmappable(const Unmappable& error)
 {
-    return "Matn " + std::string(info_of(error.encoding).whatwg_name) +
-           " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)";
+    return join({"Matn ", info_of(error.encoding).whatwg_name,
+                 " ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)"});
 }
 inline std::string save_encoding(TextEncoding encoding)
 {
-    return "Saqlash encodingi: " + std::string(encoding_label(encoding));
+    return join({"Saqlash encodingi: ", encoding_label(encoding)});
 }
-inline std::string reloaded(TextEncoding encoding) { return "Qayta o'qildi: " + std::string(encoding_label(encoding)); }
-inline std::string reload_failed(const IoError& error) { return "Xato: " + error_text(error); }
+inline std::string reloaded(TextEncoding encoding) { return join({"Qayta o'qildi: ", encoding_label(encoding)}); }
+inline std::string reload_failed(const IoError& error) { return join({"Xato: ", error_text(error)}); }
 
 // Search and replace.
 inline constexpr std::string_view FIND_PROMPT = "Qidirish: ";
 inline constexpr std::string_view REPLACE_FIND_PROMPT = "Qidirish (almashtirish): ";
 inline constexpr std::string_view NOTHING_FOUND = "Hech narsa topilmadi";
 inline constexpr std::string_view REPLACING_DONE = "Almashtirish tugadi";
-inline std::string not_found(std::string_view search) { return "\"" + std::string(search) + "\" topilmadi"; }
+inline std::string not_found(std::string_view search) { return join({"\"", search, "\" topilmadi"}); }
 inline std::string match_counter(std::string_view search, std::size_t index, std::size_t count)
 {
-    return "\"" + std::string(search) + "\" \u2014 " + std::to_string(index + 1) + "/" + std::to_string(count) +
-           " topildi  Ctrl+N=keyingi  Ctrl+P=oldingi";
+    return join({"\"", search, "\" \u2014 ", std::to_string(index + 1), "/", std::to_string(count),
+                 " topildi  Ctrl+N=keyingi  Ctrl+P=oldingi"});
 }
 inline std::string replace_prompt(std::string_view search, std::string_view replacement, std::size_t count)
 {
-    return "Almashtirish: " + std::string(search) + " -> " + std::string(replacement) + "  (" + std::to_string(count) +
-           " ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor";
+    return join({"Almashtirish: ", search, " -> ", replacement, "  (", std::to_string(count),
+                 " ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor"});
 }
-inline std::string replaced_all(std::size_t count) { return std::to_string(count) + " ta almashtirildi"; }
+inline std::string replaced_all(std::size_t count) { return join({std::to_string(count), " ta almashtirildi"}); }
 
 // ---- The status bar ------------------------------------------------------------------
 

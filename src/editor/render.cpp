@@ -189,7 +189,8 @@ const std::string& name_part(const Buffer& buffer, Frame& frame)
 {
     if (!frame.name_ready || frame.name_path != buffer.path) {
         frame.name_path = buffer.path;
-        frame.name = " " + visible_text(file_display_name(buffer));
+        frame.name = ' ';
+        frame.name += visible_text(file_display_name(buffer));
         frame.name_ready = true;
     }
     return frame.name;

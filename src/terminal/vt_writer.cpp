@@ -21,9 +21,6 @@ using Shift = VtWriter::Shift;
 
 constexpr int UNKNOWN = Pen::UNKNOWN;
 constexpr StyleId NO_STYLE = Pen::NO_STYLE;
-// A cell whose content is not known: it equals no cell that is drawn, so it
-// is always written.
-constexpr Cell UNKNOWN_CELL(0, 0xFF, 7);
 constexpr Cell BLANK{};
 
 // The longest shift of a row's cells that is looked for.
@@ -297,8 +294,8 @@ private:
 // default colours that ends at `to`. Four cells are looked at at once.
 int blanks_before(const Cell* row, int to)
 {
-    while (to >= 4 && (row[to - 1] == BLANK) & (row[to - 2] == BLANK) & (row[to - 3] == BLANK) & (row[to - 4] == BLANK))
-        to -= 4;
+    const auto differs = [&](int k) { return row[k].bits() ^ BLANK.bits(); };
+    while (to >= 4 && (differs(to - 1) | differs(to - 2) | differs(to - 3) | differs(to - 4)) == 0) to -= 4;
     while (to > 0 && row[to - 1] == BLANK) --to;
     return to;
 }
@@ -343,13 +340,11 @@ void apply_shift(Cell* row, int width, Shift shift)
 // terminal can move those cells itself (insert or delete characters), so only
 // the new ones are sent. A shift of the whole rest of the row would also move
 // the cells after the changed stretch (the scroll bar): they are first moved
-// the other way, so they end where they were. Plans the shifts for a row,
-// applies them to the model of what is shown, and tells whether there are any.
-bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, RowShift& plan)
+// the other way, so they end where they were. Plans the shifts for a row
+// whose cells differ from `first` to `last`, applies them to the model of
+// what is shown, and tells whether there are any.
+bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, int first, int last, RowShift& plan)
 {
-    int first = 0;
-    int last = 0;
-    if (!changed_span(shown, next, width, first, last) || last - first < 2) return false;
     int best_count = 0;
     int best_cost = differing(shown, next, first, last);
     for (int k = 1; k <= std::min(MAX_SHIFT, last - first); ++k) {
@@ -381,20 +376,21 @@ bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, Row
 // The changed cells of a row as segments of one style each. A run that
 // reaches the end of the row over blanks in the default colours ends in an
 // erase instead of those blanks.
-void add_segments(const Cell* shown, const Cell* next, std::uint16_t row, int width, std::vector<Segment>& segments)
+void add_segments(const Cell* shown, const Cell* next, std::uint16_t row, int width, int first, int last,
+                  std::vector<Segment>& segments)
 {
-    const int blank_from = blank_tail(next, width);
-    int c = 0;
-    while (c < width) {
+    int c = first;
+    while (c <= last) {
         if (shown[c] == next[c]) {
             ++c;
             continue;
         }
         int end = c + 1;
-        while (end < width && !(shown[end] == next[end])) ++end;
+        while (end <= last && !(shown[end] == next[end])) ++end;
         // Blanks to the end of the row cost three bytes as an erase.
-        const bool erase_tail = end == width && width - std::max(c, blank_from) > 3;
-        const int stop = erase_tail ? std::max(c, blank_from) : end;
+        const int blank_from = end == width ? std::max(c, blank_tail(next, width)) : width;
+        const bool erase_tail = width - blank_from > 3;
+        const int stop = erase_tail ? blank_from : end;
         for (int s = c; s < stop;) {
             int e = s + 1;
             while (e < stop && next[e].style() == next[s].style()) ++e;
@@ -509,10 +505,15 @@ void VtWriter::write_changes(Grid& next)
         if (!next.changed(r)) continue;
         Cell* shown = next.row_as_sent(r);
         const Cell* wanted = next.row(r);
-        if (std::memcmp(shown, wanted, sizeof(Cell) * width) == 0) continue;
+        int first = 0;
+        int last = 0;
+        if (!changed_span(shown, wanted, width, first, last)) continue;
         RowShift plan;
-        if (plan_shift(shown, wanted, r, width, plan)) shifts_.push_back(plan);
-        add_segments(shown, wanted, r, width, segments_);
+        if (last - first >= 2 && plan_shift(shown, wanted, r, width, first, last, plan)) {
+            shifts_.push_back(plan);
+            if (!changed_span(shown, wanted, width, first, last)) continue;
+        }
+        add_segments(shown, wanted, r, width, first, last, segments_);
     }
     const bool cursor_changed = !(next.cursor == shown_cursor_);
     if (segments_.empty() && shifts_.empty() && !cursor_changed) return;
@@ -550,12 +551,12 @@ void VtWriter::write_changes(Grid& next)
         trial_.clear();
         Emitter emit(*this, next, pen_, trial_);
         // A row's shifts come just before its first cell is written.
-        std::vector<bool> shifted(shifts_.size(), false);
+        shifted_.assign(shifts_.size(), 0);
         const auto shift_row = [&](std::uint16_t row) {
             for (std::size_t i = 0; i < shifts_.size(); ++i)
-                if (!shifted[i] && shifts_[i].row == row) {
+                if (!shifted_[i] && shifts_[i].row == row) {
                     emit.shifts(shifts_[i]);
-                    shifted[i] = true;
+                    shifted_[i] = 1;
                 }
         };
         emit_segments([&](const Segment& s) {
@@ -574,9 +575,11 @@ void VtWriter::write_changes(Grid& next)
             std::swap(bytes_, trial_);
         }
     };
-    attempt([&](auto&& put) {
-        for (const Segment& s : segments_) put(s);
-    });
+    // Row by row, for frames too large to search.
+    if (!search)
+        attempt([&](auto&& put) {
+            for (const Segment& s : segments_) put(s);
+        });
     if (search) {
         std::sort(groups.begin(), groups.begin() + group_count);
         do {

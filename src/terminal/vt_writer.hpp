@@ -85,6 +85,7 @@ private:
     std::string trial_;
     std::vector<RowShift> shifts_;
     std::vector<Segment> segments_;
+    std::vector<char> shifted_;
 };
 
 }  // namespace term
