@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "encoding/text_encoding.hpp"
+#include "os/file_io.hpp"
 #include "text/lines.hpp"
 #include "text/position.hpp"
 
@@ -76,6 +77,13 @@ public:
     bool modified = false;
     LineEnding line_ending = LineEnding::CrLf;
     TextEncoding encoding = TextEncoding::Utf8;
+    // Bytes of the file that decoding could not make text of, as of the open
+    // or the last reload: a save would lose them, so it asks first.
+    std::uint64_t unreadable_bytes = 0;
+    // The regular file as it was read or last saved, to notice another
+    // program's change before a save overwrites it; nothing for a document
+    // whose file did not exist, or is not a regular file.
+    std::optional<FileStamp> stamp;
 
 private:
     // A line is a stretch of the text the buffer was made from, until it is

@@ -371,6 +371,10 @@ void normal_key(Editor& editor, const term::KeyEvent& key)
 
 void handle_key(Editor& editor, const term::KeyEvent& key)
 {
+    // A save's warning holds for the very next key press only. Should this
+    // key not be the Ctrl+S that goes past it (and so changes it), it is
+    // gone once the key is handled.
+    const SaveWarning armed = editor.save_armed;
     if (editor.help_visible) {
         editor.help_visible = false;
     } else if (editor.encoding_menu_open) {
@@ -380,6 +384,7 @@ void handle_key(Editor& editor, const term::KeyEvent& key)
     } else {
         normal_key(editor, key);
     }
+    if (editor.save_armed == armed) editor.save_armed = SaveWarning::None;
     // Edits that do not move the anchor (undo, Ctrl+K, Backspace past an
     // empty selection, a reload) can leave it past a line end or past the last
     // line. It is pulled back to the nearest text, as every use of the

@@ -10,5 +10,7 @@
 // included) is UTF-8; anything else goes to the statistical detector.
 TextEncoding detect_encoding(std::string_view bytes);
 
-// CrLf as soon as the byte pair 0D 0A occurs anywhere in the raw bytes.
-LineEnding detect_line_ending(std::string_view bytes);
+// CrLf as soon as a CR LF occurs anywhere in the raw bytes: in UTF-16 the
+// code units 000D 000A in the encoding's byte order, counted from the start
+// (after the mark); in every other encoding the byte pair 0D 0A.
+LineEnding detect_line_ending(std::string_view bytes, TextEncoding encoding);

@@ -1,8 +1,11 @@
 #pragma once
 // How text is cut into lines and joined again: the one rule behind opening a
-// file, the buffer made from it and saving it. A cut at every LF; one CR at
-// the end of a piece belongs to the line ending and goes, any other CR is
+// file, the buffer made from it and saving it. A cut at every LF; one CR
+// right before an LF belongs to the line ending and goes, any other CR is
 // text; at least one line, so the empty text is one empty line.
+//
+// A CR at the very end of the text has no LF after it: it is no line ending
+// but the last line's own character, kept so that saving writes it back.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +31,7 @@ void for_each_line(std::string_view text, Visit&& line)
         const void* lf = start == end ? nullptr : std::memchr(start, '\n', static_cast<std::size_t>(end - start));
         const char* stop = lf ? static_cast<const char*>(lf) : end;
         const std::size_t length = static_cast<std::size_t>(stop - start);
-        line(static_cast<std::size_t>(start - begin), length - (length > 0 && stop[-1] == '\r'));
+        line(static_cast<std::size_t>(start - begin), length - (lf && length > 0 && stop[-1] == '\r'));
         if (!lf) return;
         start = stop + 1;
     }

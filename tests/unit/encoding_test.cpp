@@ -89,16 +89,28 @@ TEST(DetectEncoding, MarksWinAndValidUtf8NeverReachesTheDetector)
 
 TEST(DetectLineEnding, OnePairAnywhereInTheRawBytes)
 {
-    EXPECT_EQ(detect_line_ending(""), LineEnding::Lf);
-    EXPECT_EQ(detect_line_ending("a\nb\n"), LineEnding::Lf);
-    EXPECT_EQ(detect_line_ending("a\rb\r"), LineEnding::Lf);
-    EXPECT_EQ(detect_line_ending("a\r\nb\r\n"), LineEnding::CrLf);
-    EXPECT_EQ(detect_line_ending("a\nb\nc\r\nd\ne\n"), LineEnding::CrLf);
-    EXPECT_EQ(detect_line_ending("a\n\rb"), LineEnding::Lf);
-    // UTF-16 CR LF is 0D 00 0A 00: no pair.
-    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x61, 0x00, 0x0D, 0x00, 0x0A, 0x00, 0x62, 0x00})), LineEnding::Lf);
-    // U+0D0D followed by LF in UTF-16 LE holds the pair across two units.
-    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x0D, 0x0D, 0x0A, 0x00})), LineEnding::CrLf);
+    for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Cp1251}) {
+        EXPECT_EQ(detect_line_ending("", e), LineEnding::Lf);
+        EXPECT_EQ(detect_line_ending("a\nb\n", e), LineEnding::Lf);
+        EXPECT_EQ(detect_line_ending("a\rb\r", e), LineEnding::Lf);
+        EXPECT_EQ(detect_line_ending("a\r\nb\r\n", e), LineEnding::CrLf);
+        EXPECT_EQ(detect_line_ending("a\nb\nc\r\nd\ne\n", e), LineEnding::CrLf);
+        EXPECT_EQ(detect_line_ending("a\n\rb", e), LineEnding::Lf);
+    }
+    // UTF-16 is looked at in code units, in the file's byte order: CR LF is
+    // 0D 00 0A 00 (LE) or 00 0D 00 0A (BE) at an even offset.
+    constexpr auto le = TextEncoding::Utf16Le;
+    constexpr auto be = TextEncoding::Utf16Be;
+    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x61, 0x00, 0x0D, 0x00, 0x0A, 0x00, 0x62, 0x00}), le),
+              LineEnding::CrLf);
+    EXPECT_EQ(detect_line_ending(bytes({0xFE, 0xFF, 0x00, 0x61, 0x00, 0x0D, 0x00, 0x0A}), be), LineEnding::CrLf);
+    EXPECT_EQ(detect_line_ending(bytes({0x61, 0x00, 0x0D, 0x00, 0x0A, 0x00}), le), LineEnding::CrLf);
+    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x0D, 0x00, 0x62, 0x00, 0x0A, 0x00}), le), LineEnding::Lf);
+    // The other byte order's units, and the same bytes at an odd offset, are
+    // other characters (U+0D00 U+0A00; U+0D0D before LF).
+    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x00, 0x0D, 0x00, 0x0A}), le), LineEnding::Lf);
+    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x0D, 0x0D, 0x0A, 0x00}), le), LineEnding::Lf);
+    EXPECT_EQ(detect_line_ending(bytes({0xFF, 0xFE, 0x41, 0x0D, 0x00, 0x0A, 0x00, 0x00}), le), LineEnding::Lf);
 }
 
 TEST(DecodeText, Utf8MarksAndMalformedSequences)
@@ -244,8 +256,10 @@ TEST(SplitLines, LfCutsAndOneCrBeforeItGoes)
     EXPECT_EQ(split_lines("a\r\nb\r\n"), (Lines{"a", "b", ""}));
     EXPECT_EQ(split_lines("a\r\r\nb"), (Lines{"a\r", "b"}));
     EXPECT_EQ(split_lines("a\rb"), Lines{"a\rb"});
-    EXPECT_EQ(split_lines("x\r"), Lines{"x"});
-    EXPECT_EQ(split_lines("\r"), Lines{""});
+    // A CR at the very end has no LF to end: it is the last line's own.
+    EXPECT_EQ(split_lines("x\r"), Lines{"x\r"});
+    EXPECT_EQ(split_lines("\r"), Lines{"\r"});
+    EXPECT_EQ(split_lines("a\r\nb\r"), (Lines{"a", "b\r"}));
     EXPECT_EQ(split_lines("\n\n\r\n"), (Lines{"", "", "", ""}));
     EXPECT_EQ(split_lines("é\r\n€\n😀"), (Lines{"é", "€", "😀"}));
 }
@@ -324,22 +338,19 @@ TEST(RoundTrip, DecodeJoinEncodeGivesTheFileBack)
     for (int b = 0x80; b < 0x100; ++b) upper_half.push_back(static_cast<char>(b));
     for (TextEncoding e : ALL_ENCODINGS) {
         const bool single = e == TextEncoding::Cp1251 || e == TextEncoding::Cp1252 || e == TextEncoding::Cp866;
-        const bool utf16 = e == TextEncoding::Utf16Le || e == TextEncoding::Utf16Be;
         const std::string text = single ? "Line one\r" + decode_text(upper_half, e) : utf_text;
-        // UTF-16 files never show the CR LF pair to detection: theirs is LF.
         for (LineEnding ending : {LineEnding::CrLf, LineEnding::Lf}) {
-            if (utf16 && ending == LineEnding::CrLf) continue;
             SCOPED_TRACE(std::string(encoding_label(e)) + (ending == LineEnding::CrLf ? " CR LF" : " LF"));
             const std::string sep = ending == LineEnding::CrLf ? "\r\n" : "\n";
             for (const std::string& body : {text + sep + "second" + sep + sep, sep, sep + text}) {
                 const std::string file = encoded(body, e);
-                ASSERT_EQ(detect_line_ending(file), ending);
+                ASSERT_EQ(detect_line_ending(file, e), ending);
                 const Buffer buffer(read_lines(file, e));
                 EXPECT_EQ(encoded(join_lines(buffer, ending), e), file);
             }
             // A single line without any break.
             const std::string file = encoded(text, e);
-            EXPECT_EQ(encoded(join_lines(Buffer(read_lines(file, e)), detect_line_ending(file)), e), file);
+            EXPECT_EQ(encoded(join_lines(Buffer(read_lines(file, e)), detect_line_ending(file, e)), e), file);
         }
     }
 }
@@ -347,20 +358,21 @@ TEST(RoundTrip, DecodeJoinEncodeGivesTheFileBack)
 TEST(RoundTrip, MixedLineEndsComeBackAsCrLf)
 {
     const std::string file = "one\r\ntwo\nthree\r\n\nfour";
-    ASSERT_EQ(detect_line_ending(file), LineEnding::CrLf);
+    ASSERT_EQ(detect_line_ending(file, TextEncoding::Utf8), LineEnding::CrLf);
     const Buffer buffer(read_lines(file, TextEncoding::Utf8));
     EXPECT_EQ(buffer.line_count(), 5u);
     EXPECT_EQ(encoded(join_lines(buffer, LineEnding::CrLf), TextEncoding::Utf8), "one\r\ntwo\r\nthree\r\n\r\nfour");
 }
 
-TEST(RoundTrip, Utf16CrLfComesBackAsLf)
+TEST(RoundTrip, Utf16CrLfComesBackAsCrLf)
 {
-    const std::string file = encoded("a\r\nb\r\n", TextEncoding::Utf16Le);
-    ASSERT_EQ(detect_line_ending(file), LineEnding::Lf);
-    const Buffer buffer(read_lines(file, TextEncoding::Utf16Le));
-    EXPECT_EQ(join_lines(buffer, LineEnding::Lf), "a\nb\n");
-    EXPECT_EQ(encoded(join_lines(buffer, LineEnding::Lf), TextEncoding::Utf16Le),
-              encoded("a\nb\n", TextEncoding::Utf16Le));
+    for (TextEncoding e : {TextEncoding::Utf16Le, TextEncoding::Utf16Be}) {
+        const std::string file = encoded("a\r\nb\r\n", e);
+        ASSERT_EQ(detect_line_ending(file, e), LineEnding::CrLf);
+        const Buffer buffer(read_lines(file, e));
+        EXPECT_EQ(join_lines(buffer, LineEnding::CrLf), "a\r\nb\r\n");
+        EXPECT_EQ(encoded(join_lines(buffer, LineEnding::CrLf), e), file);
+    }
 }
 
 namespace {
