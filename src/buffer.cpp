@@ -207,6 +207,28 @@ void Buffer::insert_line(std::uint64_t index, std::string text)
     modified = true;
 }
 
+void Buffer::replace_in_line(std::uint64_t row, std::uint64_t from, std::uint64_t to, std::string_view text)
+{
+    if (row >= lines_.size()) return;
+    const std::string_view now = line(row);
+    const std::size_t start = utf8::byte_offset(now, from);
+    const std::size_t end = to > from ? start + utf8::byte_offset(now.substr(start), to - from) : start;
+    std::string next;
+    next.reserve(now.size() - (end - start) + text.size());
+    next.append(now.substr(0, start)).append(text).append(now.substr(end));
+    // `now` is not read after this: making room may move the strings it
+    // points into, and the last stretch going frees the text.
+    make_room(owned_, 1);
+    Line& record = lines_[row];
+    if (record.size == OWNED) {
+        owned_[record.at].swap(next);
+    } else {
+        record = adopt(std::move(next));
+        drop_stretches(1);
+    }
+    modified = true;
+}
+
 void Buffer::replace_lines(std::vector<std::string> lines) { take_lines(std::move(lines)); }
 
 Position Buffer::insert_text(Position at, std::string_view text)

@@ -65,6 +65,11 @@ public:
     // is not after `from`.
     std::string erase_range(Position from, Position to);
 
+    // Replaces the characters [from, to) of a row (columns past its end act
+    // as its end) with text that holds no LF, in one step: the new line is
+    // made whole before the old one goes. Nothing for a row past the end.
+    void replace_in_line(std::uint64_t row, std::uint64_t from, std::uint64_t to, std::string_view text);
+
     // Replaces the whole text (opening and reloading a file).
     void replace_lines(std::vector<std::string> lines);
 
