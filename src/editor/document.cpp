@@ -27,7 +27,7 @@ Buffer decode_document(std::string bytes, TextEncoding encoding)
 }
 
 // Only a regular file is stamped: a pipe has no content to compare.
-std::optional<FileStamp> stamp_of(const FileFacts& facts)
+std::optional<FileStamp> stamp_of(const FileStatus& facts)
 {
     return facts.kind == FileKind::Regular ? std::optional(facts.stamp) : std::nullopt;
 }
@@ -35,7 +35,7 @@ std::optional<FileStamp> stamp_of(const FileFacts& facts)
 // Whether a save would overwrite what another program wrote since the file
 // was read or saved here. A file that has gone is simply made again; a file
 // where there was none is someone else's.
-bool changed_on_disk(const Buffer& buffer, const std::optional<FileFacts>& now)
+bool changed_on_disk(const Buffer& buffer, const std::optional<FileStatus>& now)
 {
     if (!now || now->kind != FileKind::Regular) return false;
     return buffer.stamp != now->stamp;
@@ -50,7 +50,7 @@ expected<Buffer, IoError> open_document(const std::optional<std::filesystem::pat
     // Only a path that names nothing is a new document, which the first
     // save creates. A path we cannot look at may well name a file, and
     // opening it empty would let a save destroy it: start-up fails instead.
-    auto facts = file_facts(*path);
+    auto facts = file_status(*path);
     if (!facts) return unexpected(facts.error());
     if (!*facts) {
         Buffer buffer;
@@ -85,7 +85,7 @@ void save_document(Editor& editor)
         return;
     }
     if (confirmed < SaveWarning::ChangedOnDisk) {
-        auto facts = file_facts(*buffer.path);
+        auto facts = file_status(*buffer.path);
         if (!facts) {
             set_message(editor, msg::save_failed(msg::error_text(facts.error())));
             return;
@@ -108,7 +108,7 @@ void save_document(Editor& editor)
     if (!written) {
         // The failed write may have touched the file (its time, at least)
         // while putting its content back: that is no other program's change.
-        if (auto now = file_facts(*buffer.path); now && *now) buffer.stamp = stamp_of(**now);
+        if (auto now = file_status(*buffer.path); now && *now) buffer.stamp = stamp_of(**now);
         set_message(editor, msg::save_failed(msg::error_text(written.error())));
         return;
     }
@@ -141,7 +141,7 @@ void choose_encoding(Editor& editor, TextEncoding encoding)
 
     // The stamp is taken before the read: should the file change in
     // between, the next save asks rather than overwrites.
-    auto facts = file_facts(*buffer.path);
+    auto facts = file_status(*buffer.path);
     if (!facts) {
         set_message(editor, msg::reload_failed(facts.error()));
         return;

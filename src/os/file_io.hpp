@@ -31,7 +31,7 @@ enum class FileKind : std::uint8_t {
     Device,  // a device or a socket: never a document (/dev/zero would never end)
 };
 
-struct FileFacts {
+struct FileStatus {
     FileKind kind = FileKind::Regular;
     FileStamp stamp;
 };
@@ -42,7 +42,7 @@ struct FileFacts {
 // failure is an error, for the path may well name a file that we cannot
 // see: a directory on the way without search permission, a share out of
 // reach.
-expected<std::optional<FileFacts>, IoError> file_facts(const std::filesystem::path& path);
+expected<std::optional<FileStatus>, IoError> file_status(const std::filesystem::path& path);
 
 // All bytes of the file, read to its end while other programs may go on
 // reading, writing and deleting it. Fails on anything that cannot be opened

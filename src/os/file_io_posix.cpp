@@ -162,14 +162,14 @@ expected<FileStamp, IoError> overwrite(const std::filesystem::path& path, std::s
 
 }  // namespace
 
-expected<std::optional<FileFacts>, IoError> file_facts(const std::filesystem::path& path)
+expected<std::optional<FileStatus>, IoError> file_status(const std::filesystem::path& path)
 {
     struct stat facts {};
     if (::stat(path.c_str(), &facts) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
         return unexpected(last_os_error());
     }
-    return FileFacts{kind_of(facts), stamp_of(facts)};
+    return FileStatus{kind_of(facts), stamp_of(facts)};
 }
 
 expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)

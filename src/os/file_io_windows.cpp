@@ -110,27 +110,27 @@ std::uint64_t joined(DWORD high, DWORD low) { return static_cast<std::uint64_t>(
 
 // What an open handle is: a console or another device (NUL, COM1) is no
 // document; a file on a volume is known by its volume and index.
-expected<FileFacts, IoError> facts_of(HANDLE file)
+expected<FileStatus, IoError> facts_of(HANDLE file)
 {
     switch (::GetFileType(file)) {
-    case FILE_TYPE_PIPE: return FileFacts{FileKind::Pipe, {}};
+    case FILE_TYPE_PIPE: return FileStatus{FileKind::Pipe, {}};
     case FILE_TYPE_DISK: break;
-    default: return FileFacts{FileKind::Device, {}};
+    default: return FileStatus{FileKind::Device, {}};
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(file, &info)) return unexpected(IoError::last_windows_error());
     const FileKind kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::Directory
                                                                                   : FileKind::Regular;
-    return FileFacts{kind,
-                     {info.dwVolumeSerialNumber, joined(info.nFileIndexHigh, info.nFileIndexLow),
-                      joined(info.nFileSizeHigh, info.nFileSizeLow),
-                      static_cast<std::int64_t>(
-                          joined(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))}};
+    return FileStatus{kind,
+                      {info.dwVolumeSerialNumber, joined(info.nFileIndexHigh, info.nFileIndexLow),
+                       joined(info.nFileSizeHigh, info.nFileSizeLow),
+                       static_cast<std::int64_t>(
+                           joined(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))}};
 }
 
 }  // namespace
 
-expected<std::optional<FileFacts>, IoError> file_facts(const std::filesystem::path& path)
+expected<std::optional<FileStatus>, IoError> file_status(const std::filesystem::path& path)
 {
     // Opening for no access at all follows links and reaches directories
     // (backup semantics) without asking for any right on the file.

@@ -393,7 +393,7 @@ TEST(Dispatch, SavingBetweenTheTwoCtrlQQuitsAtOnce)
     s.ed.buffer.path = path;
     s.ed.buffer.line_ending = LineEnding::Lf;
     // As opened: the file as it was read, so that the save finds it unchanged.
-    s.ed.buffer.stamp = file_facts(path).value()->stamp;
+    s.ed.buffer.stamp = file_status(path).value()->stamp;
     s.key(Key::End);
     s.ch(U'!');
     s.ctrl(U'q');
