@@ -101,6 +101,8 @@ int start(int argc, char** argv, std::unique_ptr<char[]>& reserve)
         guard.restore();
         return fail(msg::STARTUP_ERROR, size.error());
     }
+    // Made after the guard, the editor goes first at the end, the buffer
+    // with it; then the guard restores the console.
     Editor editor;
     // Copies also go to the terminal (OSC 52), through the guard's output.
     editor.clipboard = make_system_clipboard(guard.output());

@@ -464,7 +464,9 @@ TEST(OutOfMemory, AnEditThatFailsLeavesTheTextAsItWas)
     };
     int failed = 0;
     for (const Buffer* start : std::initializer_list<const Buffer*>{&opened, &owned}) {
-        for (const auto& [name, edit] : edits) {
+        for (const auto& [name, edit_of_name] : edits) {
+            // A lambda below uses it, which a structured binding cannot be for every compiler.
+            const std::function<void(Buffer&)>& edit = edit_of_name;
             for (std::size_t slack = 0; slack <= (6u << 20); slack += 48u << 10) {
                 const auto words = in_child(false, [&]() -> std::string {
                     Buffer buffer = *start;
