@@ -1,5 +1,6 @@
 #include "buffer.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <tuple>
 #include <utility>
@@ -10,6 +11,17 @@
 namespace {
 
 std::ptrdiff_t offset_of(std::uint64_t row) { return static_cast<std::ptrdiff_t>(row); }
+
+// Room for `more` elements, in the vector's usual doubling steps so that
+// repeated calls stay cheap. An edit makes the room it needs before it
+// changes anything: should memory run out, the text is as it was, and the
+// steps after cannot fail part-way.
+template <class Vector>
+void make_room(Vector& vector, std::size_t more)
+{
+    if (vector.capacity() - vector.size() >= more) return;
+    vector.reserve(std::max(vector.size() + more, 2 * vector.capacity()));
+}
 
 }  // namespace
 
@@ -118,10 +130,35 @@ void Buffer::take_lines(std::vector<std::string> lines)
 void Buffer::insert_line(std::uint64_t index, std::string text)
 {
     if (index > lines_.size()) index = lines_.size();
+    make_room(lines_, 1);
+    make_room(owned_, 1);
     const Line record = adopt(std::move(text));
     lines_.insert(lines_.begin() + offset_of(index), record);
     modified = true;
     changed(index, true);
+}
+
+void Buffer::replace_in_line(std::uint64_t row, std::uint64_t from, std::uint64_t to, std::string_view text)
+{
+    if (row >= lines_.size()) return;
+    const std::string_view now = line(row);
+    const std::size_t start = utf8::byte_offset(now, from);
+    const std::size_t end = to > from ? start + utf8::byte_offset(now.substr(start), to - from) : start;
+    std::string next;
+    next.reserve(now.size() - (end - start) + text.size());
+    next.append(now.substr(0, start)).append(text).append(now.substr(end));
+    // `now` is not read after this: making room may move the strings it
+    // points into, and the last stretch going frees the text.
+    make_room(owned_, 1);
+    Line& record = lines_[row];
+    if (record.is_owned()) {
+        owned_[record.at()].swap(next);
+    } else {
+        record = adopt(std::move(next));
+        drop_stretches(1);
+    }
+    modified = true;
+    changed(row);
 }
 
 void Buffer::replace_lines(std::vector<std::string> lines) { take_lines(std::move(lines)); }
@@ -145,24 +182,30 @@ Position Buffer::insert_text(Position at, std::string_view text)
 
     // The head keeps its text up to the offset plus the first piece; every
     // further piece becomes a line, and the last one takes the head's tail.
-    // The new lines come after the head is done with: making them may move
-    // the strings the head lives among.
-    std::string tail = head.substr(offset);
-    head.erase(offset);
-    head.append(text.substr(0, lf));
-    std::vector<Line> added;
+    // All of it is made before the buffer changes, and the room for it too.
+    std::string new_head;
+    new_head.reserve(offset + lf);
+    new_head.append(std::string_view(head).substr(0, offset)).append(text.substr(0, lf));
+    std::vector<std::string> pieces;
     std::size_t start = lf + 1;
     while ((lf = text.find('\n', start)) != std::string_view::npos) {
-        added.push_back(adopt(std::string(text.substr(start, lf - start))));
+        pieces.emplace_back(text.substr(start, lf - start));
         start = lf + 1;
     }
     const std::string_view last = text.substr(start);
     const std::uint64_t end_column = utf8::length(last);
     std::string final_line;
-    final_line.reserve(last.size() + tail.size());
-    final_line.append(last);
-    final_line.append(tail);
-    added.push_back(adopt(std::move(final_line)));
+    final_line.reserve(last.size() + head.size() - offset);
+    final_line.append(last).append(std::string_view(head).substr(offset));
+    pieces.push_back(std::move(final_line));
+    std::vector<Line> added;
+    added.reserve(pieces.size());
+    make_room(lines_, pieces.size());
+    // Making room may move the owned strings, the head among them.
+    make_room(owned_, pieces.size());
+
+    for (std::string& piece : pieces) added.push_back(adopt(std::move(piece)));
+    owned_[lines_[at.row].at()].swap(new_head);
     const std::uint64_t end_row = at.row + added.size();
     lines_.insert(lines_.begin() + offset_of(at.row + 1), added.begin(), added.end());
     return {end_row, end_column};
@@ -197,10 +240,18 @@ std::string Buffer::erase_range(Position from, Position to)
         return removed;
     }
 
+    // What is removed, the joined line and the room for the change are all
+    // made first; from there on nothing can fail part-way.
     std::size_t size = line(first_row).size() - first_at + end_at;
     for (std::uint64_t row = first_row + 1; row < end_row; ++row) size += line(row).size();
     std::string removed;
     removed.reserve(size + (end_row - first_row));
+    std::string joined;
+    joined.reserve(first_at + line(end_row).size() - end_at);
+    joined.append(line(first_row).substr(0, first_at)).append(line(end_row).substr(end_at));
+    make_room(free_owned_, end_row - first_row + 1);
+    make_room(owned_, 1);
+
     removed.append(line(first_row).substr(first_at));
     // Each line goes while its text is still at hand: one pass over them,
     // not two.
@@ -212,11 +263,15 @@ std::string Buffer::erase_range(Position from, Position to)
     }
     removed.push_back('\n');
     removed.append(line(end_row).substr(0, end_at));
-
-    std::string& head = own(first_row);
-    head.erase(first_at);
-    head.append(line(end_row).substr(end_at));
     let_go(lines_[end_row], stretches);
+
+    Line& head = lines_[first_row];
+    if (head.is_owned()) {
+        owned_[head.at()].swap(joined);
+    } else {
+        head = adopt(std::move(joined));
+        ++stretches;
+    }
     lines_.erase(lines_.begin() + offset_of(first_row + 1), lines_.begin() + offset_of(end_row + 1));
     drop_stretches(stretches);
     return removed;

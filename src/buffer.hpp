@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "encoding/text_encoding.hpp"
+#include "os/file_io.hpp"
 #include "text/lines.hpp"
 #include "text/position.hpp"
 
@@ -60,6 +61,11 @@ public:
     // is not after `from`.
     std::string erase_range(Position from, Position to);
 
+    // Replaces the characters [from, to) of a row (columns past its end act
+    // as its end) with text that holds no LF, in one step: the new line is
+    // made whole before the old one goes. Nothing for a row past the end.
+    void replace_in_line(std::uint64_t row, std::uint64_t from, std::uint64_t to, std::string_view text);
+
     // Replaces the whole text (opening and reloading a file).
     void replace_lines(std::vector<std::string> lines);
 
@@ -83,6 +89,13 @@ public:
     bool modified = false;
     LineEnding line_ending = LineEnding::CrLf;
     TextEncoding encoding = TextEncoding::Utf8;
+    // Bytes of the file that decoding could not make text of, as of the open
+    // or the last reload: a save would lose them, so it asks first.
+    std::uint64_t unreadable_bytes = 0;
+    // The regular file as it was read or last saved, to notice another
+    // program's change before a save overwrites it; nothing for a document
+    // whose file did not exist, or is not a regular file.
+    std::optional<FileStamp> stamp;
 
 private:
     // A line is a stretch of the text the buffer was made from, until it is

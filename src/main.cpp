@@ -1,7 +1,11 @@
 // zep: entry, console set-up and the main loop.
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "clipboard/system_clipboard.hpp"
@@ -10,8 +14,10 @@
 #include "editor/editor.hpp"
 #include "editor/messages.hpp"
 #include "editor/palette.hpp"
+#include "editor/recovery.hpp"
 #include "editor/render.hpp"
 #include "os/command_line.hpp"
+#include "os/display_name.hpp"
 #include "terminal/guard.hpp"
 #include "terminal/screen.hpp"
 #include "terminal/terminal.hpp"
@@ -19,14 +25,22 @@
 
 namespace {
 
-int fail(std::string_view prefix, const IoError& error)
+int fail(std::string_view prefix, const IoError& error, const std::optional<std::filesystem::path>& recovery = {})
 {
-    term::write_error_line(std::string(prefix) + msg::error_text(error));
+    std::string line(prefix);
+    line += msg::error_text(error);
+    if (recovery) line += msg::unsaved_text_at(path_display_text(*recovery));
+    term::write_error_line(line);
     return 1;
 }
 
 // The editing screen goes to standard output, descriptor 1 on every platform.
 constexpr int SCREEN = 1;
+
+// Memory set aside at start and given back when an allocation fails, so
+// that ending the run (the text written out, the console put back, the
+// error line) still has some to work with.
+constexpr std::size_t MEMORY_RESERVE = 4 << 20;
 
 // During a stream of input (a paste without bracketed paste, a held key) a
 // frame still shows at least this often.
@@ -45,6 +59,8 @@ public:
         if (!flushed) writer_.invalidate();
         return flushed;
     }
+    // The terminal shows nothing of ours any more: the next frame is whole.
+    void repaint_whole() { writer_.invalidate(); }
 
 private:
     term::Output& out_;
@@ -52,9 +68,24 @@ private:
     term::VtWriter writer_{style::PALETTE};
 };
 
-std::optional<IoError> run(Editor& editor, term::Output& out)
+// Job control: the console is put back while the process is stopped, and
+// switched over again when it runs, then drawn whole, at the size the
+// terminal has now (it may well have been resized meanwhile).
+std::optional<IoError> step_aside(Editor& editor, term::TerminalGuard& guard, Screen& screen, term::JobControl job)
 {
-    Screen screen(out);
+    guard.restore();
+    if (job == term::JobControl::Stop) term::stop_process();
+    if (auto failed = guard.resume()) return failed;
+    auto size = term::size();
+    if (!size) return size.error();
+    handle_event(editor, term::ResizeEvent{size->columns, size->rows}, Clock::now());
+    screen.repaint_whole();
+    return std::nullopt;
+}
+
+std::optional<IoError> run(Editor& editor, term::TerminalGuard& guard)
+{
+    Screen screen(guard.output());
     if (auto drawn = screen.draw(editor); !drawn) return drawn.error();
     while (!editor.quit_requested) {
         auto handled = dispatch_event(editor, EVENT_POLL_TIMEOUT);
@@ -68,6 +99,10 @@ std::optional<IoError> run(Editor& editor, term::Output& out)
             if (!handled) return handled.error();
             redraw = redraw || handled->value_or(false);
         }
+        if (const term::JobControl job = term::take_job_control(); job != term::JobControl::None) {
+            if (auto failed = step_aside(editor, guard, screen, job)) return failed;
+            redraw = true;
+        }
         const bool expired = expire_message(editor, Clock::now());
         if (redraw || expired) {
             if (auto drawn = screen.draw(editor); !drawn) return drawn.error();
@@ -76,9 +111,21 @@ std::optional<IoError> run(Editor& editor, term::Output& out)
     return std::nullopt;
 }
 
-}  // namespace
+// Edits until the user quits or something ends the run. Running out of
+// memory ends it like any failure, with the reserve given back first.
+std::optional<IoError> run_guarded(Editor& editor, term::TerminalGuard& guard, std::unique_ptr<char[]>& reserve)
+{
+    try {
+        return run(editor, guard);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+        // A size past what any allocation can give: memory, all the same.
+    }
+    reserve.reset();
+    return IoError::out_of_memory();
+}
 
-int main(int argc, char** argv)
+int start(int argc, char** argv, std::unique_ptr<char[]>& reserve)
 {
     const std::optional<std::filesystem::path> path = document_path_argument(argc, argv);
 
@@ -87,29 +134,47 @@ int main(int argc, char** argv)
     auto buffer = open_document(path);
     if (!buffer) return fail(msg::STARTUP_ERROR, buffer.error());
 
-    std::optional<IoError> error;
-    bool startup = true;
-    {
-        term::TerminalGuard guard(SCREEN);
-        if (guard.failure()) {
-            error = guard.failure();
-        } else if (auto size = term::size(); !size) {
-            error = size.error();
-        } else {
-            Editor editor;
-            // Copies also go to the terminal (OSC 52), through the guard's output.
-            editor.clipboard = make_system_clipboard(guard.output());
-            editor.buffer = std::move(*buffer);
-            editor.screen_width = size->columns;
-            editor.screen_height = size->rows;
-            editor.now = Clock::now();
-            set_message(editor, msg::STARTUP_HINT);
-            startup = false;
-            error = run(editor, guard.output());
-            // The editor goes first, the buffer with it; then the guard
-            // restores the console, before any error is printed.
-        }
+    term::TerminalGuard guard(SCREEN);
+    if (guard.failure()) return fail(msg::STARTUP_ERROR, *guard.failure());
+    auto size = term::size();
+    if (!size) {
+        guard.restore();
+        return fail(msg::STARTUP_ERROR, size.error());
     }
-    if (error) return fail(startup ? msg::STARTUP_ERROR : msg::RUNTIME_ERROR, *error);
-    return 0;
+    // Made after the guard, the editor goes first at the end, the buffer
+    // with it; then the guard restores the console.
+    Editor editor;
+    // Copies also go to the terminal (OSC 52), through the guard's output.
+    editor.clipboard = make_system_clipboard(guard.output());
+    editor.buffer = std::move(*buffer);
+    editor.screen_width = size->columns;
+    editor.screen_height = size->rows;
+    editor.now = Clock::now();
+    set_message(editor, msg::STARTUP_HINT);
+
+    const std::optional<IoError> error = run_guarded(editor, guard, reserve);
+    if (!error) return 0;
+    // Whatever ended the run, unsaved text is kept before anything else;
+    // then the console is put back, so that the line shows in the user's
+    // normal console.
+    const std::optional<std::filesystem::path> recovery = editor.buffer.modified ? write_recovery_file(editor.buffer)
+                                                                                 : std::nullopt;
+    guard.restore();
+    return fail(msg::RUNTIME_ERROR, *error, recovery);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    auto reserve = std::make_unique_for_overwrite<char[]>(MEMORY_RESERVE);
+    try {
+        return start(argc, argv, reserve);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    // Only start-up gets here (the run catches its own): nothing was edited
+    // yet, and the guard, if there was one, has put the console back.
+    reserve.reset();
+    return fail(msg::STARTUP_ERROR, IoError::out_of_memory());
 }

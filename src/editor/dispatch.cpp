@@ -384,6 +384,10 @@ bool is_modifier_alone(Key key)
 
 void handle_key(Editor& editor, const term::KeyEvent& key)
 {
+    // A save's warning holds for the very next key press only. Should this
+    // key not be the Ctrl+S that goes past it (and so changes it), it is
+    // gone once the key is handled.
+    const SaveWarning armed = editor.save_armed;
     if (editor.help_visible) {
         editor.help_visible = false;
     } else if (editor.encoding_menu_open) {
@@ -393,6 +397,7 @@ void handle_key(Editor& editor, const term::KeyEvent& key)
     } else {
         normal_key(editor, key);
     }
+    if (editor.save_armed == armed) editor.save_armed = SaveWarning::None;
 }
 
 // A bracketed paste is text, not keys: inserted as it is, or in a prompt its
@@ -414,6 +419,7 @@ bool handle_paste(Editor& editor, const term::PasteEvent& paste)
     snap_cursor_into_view(editor);
     drop_empty_selection(editor);
     editor.quit_armed = false;
+    editor.save_armed = SaveWarning::None;
     paste_text(editor, paste.text);
     if (paste.cut) set_message(editor, msg::PASTE_CUT);
     keep_cursor_visible(editor);

@@ -22,6 +22,9 @@ inline constexpr std::chrono::seconds STATUS_MESSAGE_TIMEOUT{5};
 
 enum class Mode : std::uint8_t { Normal, Find, ReplaceFind, ReplaceWith };
 
+// What a Ctrl+S warned of instead of saving, in the order a save asks.
+enum class SaveWarning : std::uint8_t { None, UnreadableBytes, ChangedOnDisk };
+
 struct StatusMessage {
     std::string text;  // empty: no message
     TimePoint set_at{};
@@ -58,6 +61,9 @@ struct Editor {
     bool encoding_menu_open = false;
     bool help_visible = false;
     bool quit_armed = false;
+    // The warning the last key press gave instead of saving: a Ctrl+S as the
+    // very next key press goes past it, any other key press disarms it.
+    SaveWarning save_armed = SaveWarning::None;
     bool quit_requested = false;
 
     // In-process until main puts the system clipboard here.

@@ -41,8 +41,16 @@ inline std::string error_text(const IoError& error)
     case IoError::Kind::System: return error.message;
     case IoError::Kind::Signal: return join({error.message, " signali olindi"});
     case IoError::Kind::TerminalClosed: return "terminal yopildi";
+    case IoError::Kind::NotRegular: return "oddiy fayl emas";
+    case IoError::Kind::OutOfMemory: return "xotira yetmadi";
     }
     return error.message;
+}
+
+// Ends the error line when the unsaved text was written to a recovery file.
+inline std::string unsaved_text_at(std::string_view recovery_path)
+{
+    return join({"; saqlanmagan matn: ", recovery_path});
 }
 
 // ---- The message line -------------------------------------------------------------
@@ -63,6 +71,15 @@ inline constexpr std::string_view NO_FILE_NAME = "Saqlash uchun fayl nomi yo'q (
 inline constexpr std::string_view ENCODING_MENU =
     "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  [7]CP866   Esc=bekor";
 inline std::string saved(std::string_view name) { return join({"Saqlandi: ", name}); }
+// The first Ctrl+S that would lose something only warns; the next key press,
+// if it is Ctrl+S, saves.
+inline std::string unreadable_bytes(std::uint64_t count)
+{
+    return join({std::to_string(count),
+                 " ta bayt o'qilmadi va saqlansa yo'qoladi! Saqlash uchun Ctrl+S ni yana bosing."});
+}
+inline constexpr std::string_view CHANGED_ON_DISK =
+    "Fayl diskda o'zgargan! Ustidan yozish uchun Ctrl+S ni yana bosing.";
 inline std::string save_failed(std::string_view error) { return join({"Saqlashda xato: ", error}); }
 inline std::string unmappable(const Unmappable& error)
 {

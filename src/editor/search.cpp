@@ -13,6 +13,7 @@
 
 #include "editor/cursor.hpp"
 #include "editor/editing.hpp"
+#include "editor/history.hpp"
 #include "editor/messages.hpp"
 #include "editor/view.hpp"
 #include "text/utf8.hpp"
@@ -174,6 +175,17 @@ void apply_line(Editor& editor, std::uint64_t row, const LinePlan& plan, std::ui
     }
 }
 
+// Whether each replacement of a line's plan lies wholly left of the one
+// before it, as it always does unless an empty replacement brought two
+// parts of an occurrence together: the columns are then all columns of the
+// line as it was, and a Replace record can hold them.
+bool stand_apart(const std::vector<std::uint64_t>& columns, std::uint64_t length)
+{
+    for (std::size_t k = 1; k < columns.size(); ++k)
+        if (columns[k] + length > columns[k - 1]) return false;
+    return true;
+}
+
 }  // namespace
 
 void find_matches(Editor& editor)
@@ -263,15 +275,28 @@ void replace_all(Editor& editor)
     // changed as a whole: each occurrence is then replaced on its own.
     const bool splits_lines = replacement.find('\n') != std::string_view::npos;
     begin_group(editor.history);
+    // The lines whose occurrences stand apart are made and recorded together,
+    // in one compact record for as many of them as follow each other.
+    ReplacePlaces places(editor.search_text, replacement);
+    const auto make_places = [&] {
+        if (!places.empty())
+            editor.cursor = apply_edit(editor.buffer, editor.history, EditKind::Replace, {}, {}, places.take());
+    };
+    std::vector<std::uint64_t> ascending;
     for (std::uint64_t row = editor.buffer.line_count(); row-- > 0;) {
         const LinePlan plan = plan_line(editor.buffer.line(row), editor.search_text, replacement);
         if (plan.columns.empty()) continue;
         if (splits_lines) {
             for (const std::uint64_t column : plan.columns) replace_at(editor, {row, column}, length, replacement);
+        } else if (stand_apart(plan.columns, length)) {
+            ascending.assign(plan.columns.rbegin(), plan.columns.rend());
+            places.add_line(row, ascending);
         } else {
+            make_places();
             apply_line(editor, row, plan, length, replacement);
         }
     }
+    make_places();
     end_group(editor.history);
     // The run stops once nothing is left for it to replace, and so the list
     // it leaves is empty.

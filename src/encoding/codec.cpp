@@ -49,8 +49,10 @@ const std::array<std::uint32_t, 0x800>& short_utf8()
 // it as malformed.
 enum class OddByte { Ignored, Malformed };
 
+// `unreadable` (when given) grows by the bytes of lone surrogates and the
+// odd last byte, which become U+FFFD or nothing.
 template <bool HIGH_BYTE_FIRST>
-std::string decode_utf16_as(std::string_view bytes, OddByte odd_byte)
+std::string decode_utf16_as(std::string_view bytes, OddByte odd_byte, std::size_t* unreadable)
 {
     const unsigned char* p = bytes_of(bytes);
     const std::size_t units = bytes.size() / 2;
@@ -59,6 +61,7 @@ std::string decode_utf16_as(std::string_view bytes, OddByte odd_byte)
                                : static_cast<char16_t>(p[2 * k] | p[2 * k + 1] << 8);
     };
     std::string out;
+    std::size_t lone_units = 0;
     // Each unit gives at most three bytes, a pair four; one more U+FFFD may end it.
     out.resize_and_overwrite(units * 3 + 3, [&](char* buffer, std::size_t) {
         char* o = buffer;
@@ -75,9 +78,11 @@ std::string decode_utf16_as(std::string_view bytes, OddByte odd_byte)
                     o = utf8::put(o, 0x10000 + ((u - 0xD800u) << 10) + (next - 0xDC00u));
                 } else {
                     lone_high_at_end = k == units;
+                    ++lone_units;
                     o = utf8::put(o, utf8::REPLACEMENT);
                 }
             } else if (u >= 0xDC00 && u <= 0xDFFF) {
+                ++lone_units;
                 o = utf8::put(o, utf8::REPLACEMENT);
             } else {
                 o = utf8::put(o, u);
@@ -123,12 +128,14 @@ std::string decode_utf16_as(std::string_view bytes, OddByte odd_byte)
             o = utf8::put(o, utf8::REPLACEMENT);
         return static_cast<std::size_t>(o - buffer);
     });
+    if (unreadable) *unreadable += 2 * lone_units + bytes.size() % 2;
     return out;
 }
 
-std::string decode_utf16(std::string_view bytes, bool big_endian, OddByte odd_byte)
+std::string decode_utf16(std::string_view bytes, bool big_endian, OddByte odd_byte, std::size_t* unreadable)
 {
-    return big_endian ? decode_utf16_as<true>(bytes, odd_byte) : decode_utf16_as<false>(bytes, odd_byte);
+    return big_endian ? decode_utf16_as<true>(bytes, odd_byte, unreadable)
+                      : decode_utf16_as<false>(bytes, odd_byte, unreadable);
 }
 
 // Encoding from UTF-8 mostly meets ASCII and two-byte sequences (Cyrillic,
@@ -362,17 +369,25 @@ std::string decode_single_byte(std::string_view bytes, const CodePage& page)
     return out;
 }
 
+// The length of the byte-order mark the bytes start with; 0 for none.
+std::size_t mark_length(std::string_view bytes)
+{
+    if (bytes.starts_with(UTF8_MARK)) return UTF8_MARK.size();
+    if (bytes.starts_with(UTF16LE_MARK) || bytes.starts_with(UTF16BE_MARK)) return 2;
+    return 0;
+}
+
 // The WHATWG decode: a byte-order mark at the start overrides the encoding
 // asked for and is removed. Without one, the text is decoded as UTF-8, or
-// with the code page when there is one.
-std::string decode_sniffing(std::string_view bytes, const CodePage* page)
+// with the code page when there is one (every byte of which is a character).
+std::string decode_sniffing(std::string_view bytes, const CodePage* page, std::size_t* unreadable)
 {
-    if (bytes.starts_with(UTF8_MARK)) return utf8::repair(bytes.substr(UTF8_MARK.size()));
+    if (bytes.starts_with(UTF8_MARK)) return utf8::repair(bytes.substr(UTF8_MARK.size()), unreadable);
     if (bytes.starts_with(UTF16LE_MARK))
-        return decode_utf16(bytes.substr(UTF16LE_MARK.size()), false, OddByte::Malformed);
+        return decode_utf16(bytes.substr(UTF16LE_MARK.size()), false, OddByte::Malformed, unreadable);
     if (bytes.starts_with(UTF16BE_MARK))
-        return decode_utf16(bytes.substr(UTF16BE_MARK.size()), true, OddByte::Malformed);
-    return page ? decode_single_byte(bytes, *page) : utf8::repair(bytes);
+        return decode_utf16(bytes.substr(UTF16BE_MARK.size()), true, OddByte::Malformed, unreadable);
+    return page ? decode_single_byte(bytes, *page) : utf8::repair(bytes, unreadable);
 }
 
 // The length of the well-formed sequence at p[i], the input ending at p[n],
@@ -492,42 +507,43 @@ std::string encode_utf16(std::string_view text)
 
 }  // namespace
 
-std::string decode_text(std::string_view bytes, TextEncoding encoding)
+std::string decode_text(std::string_view bytes, TextEncoding encoding, std::size_t* unreadable)
 {
     switch (encoding) {
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom:
         // The file's own mark goes first; the decoder then sniffs what follows
-        // it, so a second mark goes too.
-        if (bytes.starts_with(UTF8_MARK)) bytes.remove_prefix(UTF8_MARK.size());
-        return decode_sniffing(bytes, nullptr);
+        // it, so a second mark goes too, and saving would not write it back.
+        if (bytes.starts_with(UTF8_MARK)) {
+            bytes.remove_prefix(UTF8_MARK.size());
+            if (unreadable) *unreadable += mark_length(bytes);
+        }
+        return decode_sniffing(bytes, nullptr, unreadable);
     case TextEncoding::Utf16Le:
         if (bytes.starts_with(UTF16LE_MARK)) bytes.remove_prefix(UTF16LE_MARK.size());
-        return decode_utf16(bytes, false, OddByte::Ignored);
+        return decode_utf16(bytes, false, OddByte::Ignored, unreadable);
     case TextEncoding::Utf16Be:
         if (bytes.starts_with(UTF16BE_MARK)) bytes.remove_prefix(UTF16BE_MARK.size());
-        return decode_utf16(bytes, true, OddByte::Ignored);
+        return decode_utf16(bytes, true, OddByte::Ignored, unreadable);
     case TextEncoding::Cp1251:
     case TextEncoding::Cp1252:
-    case TextEncoding::Cp866: return decode_sniffing(bytes, &code_page(encoding));
+    case TextEncoding::Cp866: return decode_sniffing(bytes, &code_page(encoding), unreadable);
     }
     std::unreachable();
 }
 
-std::string decode_text_in_place(std::string bytes, TextEncoding encoding)
+std::string decode_text_in_place(std::string bytes, TextEncoding encoding, std::size_t* unreadable)
 {
     if (encoding == TextEncoding::Utf8 || encoding == TextEncoding::Utf8Bom) {
         const std::size_t mark = bytes.starts_with(UTF8_MARK) ? UTF8_MARK.size() : 0;
         const std::string_view text = std::string_view(bytes).substr(mark);
         // A second mark is sniffed and removed, so that text is not the bytes.
-        const bool sniffed = text.starts_with(UTF8_MARK) || text.starts_with(UTF16LE_MARK) ||
-                             text.starts_with(UTF16BE_MARK);
-        if (!sniffed && utf8::valid_prefix(text) == text.size()) {
+        if (mark_length(text) == 0 && utf8::valid_prefix(text) == text.size()) {
             bytes.erase(0, mark);
             return bytes;
         }
     }
-    return decode_text(bytes, encoding);
+    return decode_text(bytes, encoding, unreadable);
 }
 
 expected<std::string, Unmappable> encode_text(std::string_view text, TextEncoding encoding)

@@ -219,7 +219,18 @@ TextEncoding detect_encoding(std::string_view bytes)
     return code_page_by_reading(seen).value_or(TextEncoding::Utf8);
 }
 
-LineEnding detect_line_ending(std::string_view bytes)
+LineEnding detect_line_ending(std::string_view bytes, TextEncoding encoding)
 {
+    // A UTF-16 file never holds the byte pair 0D 0A for its line ends, and
+    // may hold it inside other characters (U+0Dxx before an LF): its units
+    // are what count, taken in pairs from the first byte. A mark at the start
+    // is a unit like any other and matches neither.
+    if (encoding == TextEncoding::Utf16Le || encoding == TextEncoding::Utf16Be) {
+        const std::string_view crlf = encoding == TextEncoding::Utf16Le ? std::string_view("\r\0\n\0", 4)
+                                                                        : std::string_view("\0\r\0\n", 4);
+        for (std::size_t at = bytes.find(crlf); at != std::string_view::npos; at = bytes.find(crlf, at + 1))
+            if (at % 2 == 0) return LineEnding::CrLf;
+        return LineEnding::Lf;
+    }
     return bytes.find("\r\n") != std::string_view::npos ? LineEnding::CrLf : LineEnding::Lf;
 }

@@ -33,5 +33,7 @@ std::string detection_sample(std::string_view bytes);
 // pages, or UTF-8 for every other answer.
 TextEncoding encoding_of_label(std::string_view answer);
 
-// CrLf as soon as the byte pair 0D 0A occurs anywhere in the raw bytes.
-LineEnding detect_line_ending(std::string_view bytes);
+// CrLf as soon as a CR LF occurs anywhere in the raw bytes: in UTF-16 the
+// code units 000D 000A in the encoding's byte order, counted from the start
+// (after the mark); in every other encoding the byte pair 0D 0A.
+LineEnding detect_line_ending(std::string_view bytes, TextEncoding encoding);

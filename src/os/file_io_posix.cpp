@@ -4,9 +4,12 @@
 #include <optional>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "os/fd.hpp"
 #include "os/file_io.hpp"
@@ -14,6 +17,21 @@
 namespace {
 
 IoError last_os_error() { return IoError::from_errno(errno); }
+
+FileKind kind_of(const struct stat& facts)
+{
+    if (S_ISREG(facts.st_mode)) return FileKind::Regular;
+    if (S_ISDIR(facts.st_mode)) return FileKind::Directory;
+    if (S_ISFIFO(facts.st_mode)) return FileKind::Pipe;
+    return FileKind::Device;
+}
+
+FileStamp stamp_of(const struct stat& facts)
+{
+    return {static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino),
+            static_cast<std::uint64_t>(std::max<off_t>(facts.st_size, 0)),
+            static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1'000'000'000 + facts.st_mtim.tv_nsec};
+}
 
 // Everything from the start of a freshly opened file to its end, whatever
 // the size said (another program may be writing to it meanwhile). Plain
@@ -100,7 +118,7 @@ private:
 // user the previous content: the file is first grown to the new length, so
 // that a full disk or a size limit stops the save before any old byte is
 // touched; a failure after that puts the old bytes back.
-expected<void, IoError> overwrite(const std::filesystem::path& path, std::string_view bytes)
+expected<FileStamp, IoError> overwrite(const std::filesystem::path& path, std::string_view bytes)
 {
     FileSizeSignalIgnored no_size_signal;
 
@@ -156,31 +174,105 @@ expected<void, IoError> overwrite(const std::filesystem::path& path, std::string
                 (void)::fsync(file.get());
             }
         }
-        return result;
+        return unexpected(result.error());
     }
-    return file.close();
+    // What the file is now, for the next save to compare. Should the system
+    // not say, the stamp matches no file, and the next save asks first.
+    const FileStamp stamp = ::fstat(file.get(), &facts) == 0 ? stamp_of(facts) : FileStamp{};
+    if (auto closed = file.close(); !closed) return unexpected(closed.error());
+    return stamp;
 }
 
 }  // namespace
 
-bool path_exists(const std::filesystem::path& path)
+expected<std::optional<FileStatus>, IoError> file_status(const std::filesystem::path& path)
 {
     struct stat facts {};
-    return ::stat(path.c_str(), &facts) == 0;
+    if (::stat(path.c_str(), &facts) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        return unexpected(last_os_error());
+    }
+    return FileStatus{kind_of(facts), stamp_of(facts)};
 }
 
 expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
 {
+    // A device is refused before it is opened: opening one may already do
+    // something (a tape rewinds, a serial line waits for a carrier).
+    struct stat facts {};
+    if (::stat(path.c_str(), &facts) == 0 && kind_of(facts) == FileKind::Device)
+        return unexpected(IoError::not_regular());
     Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.is_open()) return unexpected(last_os_error());
-    struct stat facts {};
     std::size_t size_hint = 0;
-    if (::fstat(file.get(), &facts) == 0 && S_ISREG(facts.st_mode)) size_hint = static_cast<std::size_t>(facts.st_size);
+    if (::fstat(file.get(), &facts) == 0) {
+        // The name may have been given to a device since it was looked at.
+        if (kind_of(facts) == FileKind::Device) return unexpected(IoError::not_regular());
+        if (S_ISREG(facts.st_mode)) size_hint = static_cast<std::size_t>(facts.st_size);
+    }
     // A directory opens but cannot be read: the read reports it.
     return read_from_start(file.get(), size_hint);
 }
 
-expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
+expected<FileStamp, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
 {
     return overwrite(path, bytes);
+}
+
+NewFile& NewFile::operator=(NewFile&& other) noexcept
+{
+    if (this != &other) {
+        if (handle_ != NONE) ::close(static_cast<int>(handle_));
+        handle_ = other.handle_;
+        other.handle_ = NONE;
+    }
+    return *this;
+}
+
+NewFile::~NewFile()
+{
+    if (handle_ != NONE) ::close(static_cast<int>(handle_));
+}
+
+expected<std::optional<NewFile>, IoError> NewFile::create(const std::filesystem::path& path)
+{
+    // Readable by the user alone: the text may be private, and the folder
+    // shared.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) return std::nullopt;
+        return unexpected(last_os_error());
+    }
+    return NewFile(fd);
+}
+
+expected<void, IoError> NewFile::write(std::string_view bytes)
+{
+    FileSizeSignalIgnored no_size_signal;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return unexpected(last_os_error());
+        }
+        if (n == 0) return unexpected(IoError::from_errno(EIO));
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return {};
+}
+
+expected<void, IoError> NewFile::finish()
+{
+    Fd file(static_cast<int>(std::exchange(handle_, NONE)));
+    if (::fsync(file.get()) != 0) return unexpected(last_os_error());
+    return file.close();
+}
+
+std::optional<std::filesystem::path> home_directory()
+{
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return std::filesystem::path(home);
+    // Without HOME (a service, a bare `env -i`), the account database says.
+    if (const passwd* account = ::getpwuid(::getuid()); account != nullptr && account->pw_dir != nullptr)
+        return std::filesystem::path(account->pw_dir);
+    return std::nullopt;
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 #include "os/display_name.hpp"
 #include "os/file_io.hpp"
@@ -106,19 +108,48 @@ std::uint64_t size_of(HANDLE file)
     return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+std::uint64_t joined(DWORD high, DWORD low) { return static_cast<std::uint64_t>(high) << 32 | low; }
+
+// What an open handle is: a console or another device (NUL, COM1) is no
+// document; a file on a volume is known by its volume and index.
+expected<FileStatus, IoError> facts_of(HANDLE file)
+{
+    switch (::GetFileType(file)) {
+    case FILE_TYPE_PIPE: return FileStatus{FileKind::Pipe, {}};
+    case FILE_TYPE_DISK: break;
+    default: return FileStatus{FileKind::Device, {}};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file, &info)) return unexpected(IoError::last_windows_error());
+    const FileKind kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileKind::Directory
+                                                                                  : FileKind::Regular;
+    return FileStatus{kind,
+                      {info.dwVolumeSerialNumber, joined(info.nFileIndexHigh, info.nFileIndexLow),
+                       joined(info.nFileSizeHigh, info.nFileSizeLow),
+                       static_cast<std::int64_t>(
+                           joined(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))}};
+}
+
 }  // namespace
 
-bool path_exists(const std::filesystem::path& path)
+expected<std::optional<FileStatus>, IoError> file_status(const std::filesystem::path& path)
 {
     // Opening for no access at all follows links and reaches directories
     // (backup semantics) without asking for any right on the file.
     const std::wstring name = file_api_path(path);
     Handle probe(
         ::CreateFileW(name.c_str(), 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (probe.is_open()) return true;
-    // A file another program holds without sharing exists all the same; the
-    // read that follows reports why it cannot be opened.
-    return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    if (!probe.is_open()) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
+        // A file another program holds without sharing exists all the same;
+        // the read that follows reports why it cannot be opened.
+        if (code == ERROR_SHARING_VIOLATION) return FileStatus{};
+        return unexpected(IoError::from_windows(code));
+    }
+    auto facts = facts_of(probe.get());
+    if (!facts) return unexpected(facts.error());
+    return *facts;
 }
 
 expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path)
@@ -129,14 +160,16 @@ expected<std::string, IoError> read_file_bytes(const std::filesystem::path& path
     Handle file(
         ::CreateFileW(name.c_str(), GENERIC_READ, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.is_open()) return unexpected(IoError::last_windows_error());
-    const std::size_t size_hint = ::GetFileType(file.get()) == FILE_TYPE_DISK ? size_of(file.get()) : 0;
+    const DWORD type = ::GetFileType(file.get());
+    if (type != FILE_TYPE_DISK && type != FILE_TYPE_PIPE) return unexpected(IoError::not_regular());
+    const std::size_t size_hint = type == FILE_TYPE_DISK ? size_of(file.get()) : 0;
     return read_to_end(file.get(), size_hint);
 }
 
 // The same safe overwrite as on every platform: the file is first grown to
 // the new length, so that a full volume stops the save before any old byte
 // is touched, and a failure after that puts the old bytes back.
-expected<void, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
+expected<FileStamp, IoError> write_file_in_place(const std::filesystem::path& path, std::string_view bytes)
 {
     // The old bytes are read through the same handle; a file we may write
     // but not read is still saved, only without that safety net.
@@ -167,7 +200,7 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
     if (on_disk && new_size > old_size) {
         if (auto grown = set_length(file.get(), new_size); !grown) {
             (void)set_length(file.get(), old_size);
-            return grown;
+            return unexpected(grown.error());
         }
     }
 
@@ -190,9 +223,68 @@ expected<void, IoError> write_file_in_place(const std::filesystem::path& path, s
             (void)set_length(file.get(), old_size);
             (void)::FlushFileBuffers(file.get());
         }
-        return result;
+        return unexpected(result.error());
     }
+    // What the file is now, for the next save to compare. Should the system
+    // not say, the stamp matches no file, and the next save asks first.
+    auto facts = facts_of(file.get());
+    const FileStamp stamp = facts ? facts->stamp : FileStamp{};
+    if (auto closed = file.close(); !closed) return unexpected(closed.error());
+    return stamp;
+}
+
+NewFile& NewFile::operator=(NewFile&& other) noexcept
+{
+    if (this != &other) {
+        if (handle_ != NONE) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+        handle_ = std::exchange(other.handle_, NONE);
+    }
+    return *this;
+}
+
+NewFile::~NewFile()
+{
+    if (handle_ != NONE) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+expected<std::optional<NewFile>, IoError> NewFile::create(const std::filesystem::path& path)
+{
+    const std::wstring name = file_api_path(path);
+    const HANDLE file = ::CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return std::nullopt;
+        return unexpected(IoError::from_windows(code));
+    }
+    return NewFile(reinterpret_cast<std::intptr_t>(file));
+}
+
+expected<void, IoError> NewFile::write(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD n = 0;
+        if (!::WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data(), piece, &n, nullptr))
+            return unexpected(IoError::last_windows_error());
+        if (n == 0) return unexpected(IoError::from_windows(ERROR_WRITE_FAULT));
+        bytes.remove_prefix(n);
+    }
+    return {};
+}
+
+expected<void, IoError> NewFile::finish()
+{
+    Handle file(reinterpret_cast<HANDLE>(std::exchange(handle_, NONE)));
+    if (!::FlushFileBuffers(file.get())) return unexpected(IoError::last_windows_error());
     return file.close();
+}
+
+std::optional<std::filesystem::path> home_directory()
+{
+    const wchar_t* profile = ::_wgetenv(L"USERPROFILE");
+    if (profile == nullptr || *profile == L'\0') return std::nullopt;
+    return std::filesystem::path(profile);
 }
 
 std::string path_display_text(const std::filesystem::path& path) { return to_utf8(path.native()); }

@@ -14,6 +14,8 @@ struct IoError {
         System,          // an operating-system error: `message` is the system's text and code
         Signal,          // a signal (or console control event) named by `message` ended the run
         TerminalClosed,  // the terminal went away
+        NotRegular,      // the path names a device or a socket, which is never read as a document
+        OutOfMemory,     // an allocation failed
     };
 
     std::string message;
@@ -27,6 +29,8 @@ struct IoError {
     }
     static IoError signal(std::string_view name) { return IoError{std::string(name), Kind::Signal}; }
     static IoError terminal_closed() { return IoError{{}, Kind::TerminalClosed}; }
+    static IoError not_regular() { return IoError{{}, Kind::NotRegular}; }
+    static IoError out_of_memory() { return IoError{{}, Kind::OutOfMemory}; }
 
 #ifdef _WIN32
     // The same for a Windows error code (GetLastError): the system's text in

@@ -4,7 +4,18 @@
 
 namespace term {
 
-TerminalGuard::TerminalGuard(int fd) : output_(fd)
+TerminalGuard::TerminalGuard(int fd) : output_(fd) { set_up(); }
+
+TerminalGuard::~TerminalGuard() { restore(); }
+
+std::optional<IoError> TerminalGuard::resume()
+{
+    failure_.reset();
+    set_up();
+    return failure_;
+}
+
+void TerminalGuard::set_up()
 {
     if (auto raw = enable_raw_mode(); !raw) {
         failure_ = raw.error();
@@ -22,11 +33,9 @@ TerminalGuard::TerminalGuard(int fd) : output_(fd)
     if (failure_) restore();
 }
 
-TerminalGuard::~TerminalGuard() { restore(); }
-
 // The mirror image of the set-up, undoing only what was done, so that the
-// console is back as the user had it on every way out: quit, error, or a
-// start-up that stopped part-way.
+// console is back as the user had it on every way out (quit, error, a
+// start-up that stopped part-way) and while the editor is stopped.
 void TerminalGuard::restore()
 {
     if (editing_input_) leave_editing_input(output_);  // keys as before; the console's own mouse selection works again

@@ -24,8 +24,17 @@ public:
     // The editing screen: every frame is written here.
     Output& output() { return output_; }
 
-private:
+    // Puts the console back now: before a last error line is written, and
+    // while job control has the process stopped. Done once; the destructor
+    // then has nothing left to do.
     void restore();
+    // Switches the console over again after restore(), exactly as the
+    // constructor did (the screen then needs drawing whole); says why it
+    // failed, if it did, with what it switched undone again.
+    std::optional<IoError> resume();
+
+private:
+    void set_up();
 
     Output output_;
     bool raw_mode_ = false;

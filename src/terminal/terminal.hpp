@@ -32,12 +32,23 @@ void leave_editing_input(Output& out);
 // One line on the standard error stream, as the user's console shows UTF-8.
 void write_error_line(std::string_view utf8);
 
-// Waits at most `timeout` for an event to be ready.
+// Waits at most `timeout` for an event to be ready. Returns early, with no
+// event, when job control asks something of the editor (below).
 expected<bool, IoError> poll(std::chrono::milliseconds timeout);
-// Takes the next event, waiting for one if none is ready. A SIGTERM, SIGHUP
-// or SIGQUIT received meanwhile comes out as an error naming the signal.
-// So does a terminal that has gone away.
+// Takes the next event, waiting for one if none is ready. A SIGTERM, SIGHUP,
+// SIGQUIT or SIGINT received meanwhile comes out as an error naming the
+// signal. So does a terminal that has gone away.
 expected<term::Event, IoError> read();
+
+// What job control asked of the editor since the last call: to stop (a
+// SIGTSTP from another program or the shell; the terminal's own suspend key
+// is an editor key), or to take the console again after a stop it did not
+// ask for (SIGCONT). Windows has no job control: always None.
+enum class JobControl : std::uint8_t { None, Stop, Continued };
+JobControl take_job_control();
+// Stops the process as a SIGTSTP would have, and returns once it runs again.
+// The console must have been put back first.
+void stop_process();
 
 // What each platform's side (terminal_posix.cpp, terminal_windows.cpp) gives
 // the common poll() and read() above.

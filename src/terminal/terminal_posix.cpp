@@ -12,6 +12,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "terminal/input_decoder.hpp"
@@ -31,7 +32,8 @@ struct Backend {
     InputDecoder decoder;
     std::deque<Event> ready;  // decoded, not yet handed out
     bool resize_pending = false;
-    std::optional<IoError> failure;  // a fatal signal or a lost terminal; sticks
+    JobControl job = JobControl::None;  // asked by SIGTSTP or SIGCONT, not yet taken
+    std::optional<IoError> failure;     // a fatal signal or a lost terminal; sticks
     std::chrono::steady_clock::time_point last_input{};
 };
 
@@ -63,7 +65,7 @@ expected<void, IoError> set_up_signals()
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal_number : {SIGWINCH, SIGTERM, SIGHUP, SIGQUIT})
+    for (int signal_number : {SIGWINCH, SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGTSTP, SIGCONT})
         if (::sigaction(signal_number, &action, nullptr) != 0) return unexpected(IoError::from_errno(errno));
     // A write to a closed pipe is an error to report, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);
@@ -76,6 +78,7 @@ const char* signal_name(int signal_number)
     case SIGTERM: return "SIGTERM";
     case SIGHUP: return "SIGHUP";
     case SIGQUIT: return "SIGQUIT";
+    case SIGINT: return "SIGINT";
     default: return "?";
     }
 }
@@ -91,6 +94,12 @@ void drain_signals()
             const int signal_number = bytes[i];
             if (signal_number == SIGWINCH) {
                 state.resize_pending = true;
+            } else if (signal_number == SIGTSTP) {
+                state.job = JobControl::Stop;
+            } else if (signal_number == SIGCONT) {
+                // Running again: a stop still to be made would now stop a
+                // process that nobody is going to continue.
+                state.job = JobControl::Continued;
             } else if (!state.failure) {
                 state.failure = IoError::signal(signal_name(signal_number));
             }
@@ -169,7 +178,7 @@ expected<bool, IoError> backend::wait_for_event(int timeout_ms)
     if (auto signals = set_up_signals(); !signals) return unexpected(signals.error());
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!has_event()) {
+    while (!has_event() && state.job == JobControl::None) {
         int wait_ms = -1;
         if (timeout_ms >= 0) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -204,6 +213,27 @@ expected<bool, IoError> backend::wait_for_event(int timeout_ms)
             read_terminal();
     }
     return has_event();
+}
+
+JobControl take_job_control() { return std::exchange(state.job, JobControl::None); }
+
+void stop_process()
+{
+    // SIGTSTP's own action stops the process the way the shell expects of a
+    // suspended job; our handler is back once the process runs again. In a
+    // process group that no shell watches, the system drops the signal, and
+    // this returns at once.
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    sigemptyset(&stop.sa_mask);
+    struct sigaction ours {};
+    ::sigaction(SIGTSTP, &stop, &ours);
+    ::raise(SIGTSTP);
+    ::sigaction(SIGTSTP, &ours, nullptr);
+    // The SIGCONT that ended the stop is already in the pipe: it is this
+    // stop's end, not a request of its own.
+    drain_signals();
+    if (state.job == JobControl::Continued) state.job = JobControl::None;
 }
 
 expected<void, IoError> use_terminal(int fd)

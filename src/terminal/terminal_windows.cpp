@@ -510,6 +510,10 @@ std::optional<expected<Event, IoError>> backend::take_event()
     return event;
 }
 
+// Windows has no job control: a console program is never stopped.
+JobControl take_job_control() { return JobControl::None; }
+void stop_process() {}
+
 void write_error_line(std::string_view utf8)
 {
     const HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);

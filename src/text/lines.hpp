@@ -1,8 +1,11 @@
 #pragma once
 // How text is cut into lines and joined again: the one rule behind opening a
-// file, the buffer made from it and saving it. A cut at every LF; one CR at
-// the end of a piece belongs to the line ending and goes, any other CR is
+// file, the buffer made from it and saving it. A cut at every LF; one CR
+// right before an LF belongs to the line ending and goes, any other CR is
 // text; at least one line, so the empty text is one empty line.
+//
+// A CR at the very end of the text has no LF after it: it is no line ending
+// but the last line's own character, kept so that saving writes it back.
 
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +35,9 @@ inline LineAt line_at(std::string_view text, std::size_t start)
     const void* lf = from == end ? nullptr : std::memchr(from, '\n', static_cast<std::size_t>(end - from));
     const char* stop = lf ? static_cast<const char*>(lf) : end;
     const std::size_t length = static_cast<std::size_t>(stop - from);
-    return {length - (length > 0 && stop[-1] == '\r'), static_cast<std::size_t>(stop - begin) + 1};
+    // The CR of a CR LF belongs to the line ending; a CR that ends the text
+    // is text, so that it is written back.
+    return {length - (lf && length > 0 && stop[-1] == '\r'), static_cast<std::size_t>(stop - begin) + 1};
 }
 
 // Calls line(start, length) for each line of the text in order, offsets into it.

@@ -6,8 +6,14 @@ A case is a folder under cases/ and needs no code:
 
   input/     files copied into a fresh temporary directory (the working
              directory of the run); optional
+  prepare    shell commands run in that directory before zep starts (files
+             too large or too odd for input/: sparse files, FIFOs); optional
   args       the command-line arguments, one per line; optional
   size       "COLUMNSxROWS", default 80x24; optional
+  memory-limit  zep's address space in KiB (ulimit -v), to make it run out
+             of memory; optional
+  job-control   present: zep runs as a job of its own, as a shell with job
+             control starts it, so that SIGTSTP really stops it; optional
   steps      what to do and what to check, one step per line (below)
   expect/    files that must exist afterwards with exactly these bytes; optional
 
@@ -33,7 +39,12 @@ Steps (blank lines and lines starting with # are ignored):
                      settings, normal screen, cursor shown, mouse reporting off)
   untouched          after exit: zep never switched to the alternate screen
   absent FILE        FILE does not exist in the working directory
+  run COMMAND        a shell command in the working directory, which must
+                     succeed: another program at work, or a check of files
   signal NAME        sends the signal (TERM, HUP, QUIT, ...) to zep
+  suspended          until zep is stopped with the terminal as before the run
+                     (stty settings, normal screen, cursor shown, mouse
+                     reporting off)
   resize WxH         resizes the terminal
 
 Waits poll the screen until the condition holds or a generous time-out runs
@@ -60,10 +71,11 @@ class CaseFailure(Exception):
 
 
 class Pane:
-    def __init__(self, socket, workdir, zep, args, size):
+    def __init__(self, socket, workdir, zep, args, size, memory_limit=None, job_control=False):
         self.socket = socket
         self.workdir = workdir
         self.target = "zep-e2e"
+        self.zep_name = os.path.basename(zep)[:15]
         cols, rows = size
         self.status_file = os.path.join(workdir, ".zep-status")
         self.stderr_file = os.path.join(workdir, ".zep-stderr")
@@ -72,12 +84,21 @@ class Pane:
         self.alt_log = os.path.join(workdir, ".alt-log")
         # The wrapper records the terminal settings around the run, and the
         # exit status and error stream of zep, then waits so the pane stays.
-        command = (
-            f"stty -g > {shlex.quote(self.stty_before)}; "
+        run_zep = (
             f"env -u DISPLAY -u WAYLAND_DISPLAY {shlex.quote(zep)} "
             + " ".join(shlex.quote(a) for a in args)
             + f" 2> {shlex.quote(self.stderr_file)}; "
-            f"echo $? > {shlex.quote(self.status_file)}; "
+            f"echo $? > {shlex.quote(self.status_file)}"
+        )
+        if memory_limit:
+            run_zep = f"ulimit -v {int(memory_limit)}; {run_zep}"
+        # A subshell keeps the limit to zep. With job control (set -m) it is
+        # a job of its own, which a SIGTSTP stops; the shell waits for the
+        # subshell, which is never stopped, so the run goes on after.
+        command = (
+            ("set -m; " if job_control else "")
+            + f"stty -g > {shlex.quote(self.stty_before)}; "
+            f"( {run_zep} ); "
             # Renamed into place so that the runner never reads it half-written.
             f"stty -g > {shlex.quote(self.stty_after)}.part; "
             f"mv {shlex.quote(self.stty_after)}.part {shlex.quote(self.stty_after)}; "
@@ -105,6 +126,35 @@ class Pane:
 
     def exited(self):
         return os.path.exists(self.status_file) and os.path.exists(self.stty_after)
+
+    def zep_pids(self):
+        """zep among the pane shell's descendants."""
+        found, parents = [], [self.flag("pane_pid")]
+        while parents:
+            children = subprocess.run(["pgrep", "-P", ",".join(parents)], capture_output=True,
+                                      text=True).stdout.split()
+            for pid in children:
+                try:
+                    if open(f"/proc/{pid}/comm").read().strip() == self.zep_name:
+                        found.append(pid)
+                except OSError:
+                    pass
+            parents = children
+        return found
+
+    def terminal_as_before(self):
+        """What is wrong with the terminal compared with before the run, or None."""
+        now = subprocess.run(["stty", "-g", "-F", self.flag("pane_tty")], capture_output=True,
+                             text=True).stdout
+        if now != open(self.stty_before).read():
+            return "terminal settings differ (raw mode left on?)"
+        checks = {"alternate_on": "0", "cursor_flag": "1", "mouse_any_flag": "0",
+                  "mouse_button_flag": "0", "mouse_standard_flag": "0", "mouse_sgr_flag": "0"}
+        for name, want in checks.items():
+            got = self.flag(name)
+            if got != want:
+                return f"tmux reports {name}={got}, expected {want}"
+        return None
 
 
 def selected_text(styled_row):
@@ -173,12 +223,22 @@ def run_step(pane, line):
         wait_for(f"'{text}' to disappear within {ms} ms",
                  lambda: all(text not in row for row in pane.screen()), pane, int(ms) / 1000.0)
     elif word == "signal":
-        shell = pane.flag("pane_pid")
-        pids = subprocess.run(["pgrep", "-P", shell], capture_output=True, text=True).stdout.split()
+        pids = pane.zep_pids()
         if not pids:
             raise CaseFailure("zep is not running")
         for pid in pids:
             subprocess.run(["kill", "-" + rest.strip(), pid], check=True)
+    elif word == "suspended":
+        def stopped():
+            pids = pane.zep_pids()
+            return bool(pids) and all(open(f"/proc/{p}/stat").read().rsplit(")", 1)[1].split()[0] == "T"
+                                      for p in pids)
+        wait_for("zep to stop", stopped, pane)
+        wait_for("the terminal to be as before the run", lambda: pane.terminal_as_before() is None, pane)
+    elif word == "run":
+        result = subprocess.run(["sh", "-c", rest], cwd=pane.workdir, capture_output=True, text=True)
+        if result.returncode != 0:
+            raise CaseFailure(f"'{rest}' failed ({result.returncode}): {result.stderr.strip()}")
     elif word == "resize":
         cols, rows = rest.strip().split("x")
         pane.tmux("resize-window", "-t", pane.target, "-x", cols, "-y", rows)
@@ -262,6 +322,10 @@ def run_case(zep, case_dir):
     if os.path.exists(os.path.join(case_dir, "size")):
         cols, rows = open(os.path.join(case_dir, "size")).read().strip().split("x")
         size = (int(cols), int(rows))
+    memory_limit = None
+    if os.path.exists(os.path.join(case_dir, "memory-limit")):
+        memory_limit = open(os.path.join(case_dir, "memory-limit")).read().strip()
+    job_control = os.path.exists(os.path.join(case_dir, "job-control"))
 
     workdir = tempfile.mkdtemp(prefix="zep-e2e-")
     socket = f"zep-e2e-{os.getpid()}-{os.path.basename(case_dir)}"
@@ -269,7 +333,12 @@ def run_case(zep, case_dir):
     try:
         if os.path.isdir(os.path.join(case_dir, "input")):
             shutil.copytree(os.path.join(case_dir, "input"), workdir, dirs_exist_ok=True)
-        pane = Pane(socket, workdir, zep, args, size)
+        prepare = os.path.abspath(os.path.join(case_dir, "prepare"))
+        if os.path.exists(prepare):
+            result = subprocess.run(["sh", "-e", prepare], cwd=workdir, capture_output=True, text=True)
+            if result.returncode != 0:
+                raise CaseFailure(f"prepare failed: {result.stderr.strip()}")
+        pane = Pane(socket, workdir, zep, args, size, memory_limit, job_control)
         pane.case_dir = case_dir
         wait_settled(pane)
         for step in steps:

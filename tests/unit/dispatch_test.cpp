@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "os/file_io.hpp"
 #include "support/check.hpp"
 #include "support/files.hpp"
 
@@ -211,6 +212,8 @@ TEST(Dispatch, SavingBetweenTheTwoCtrlQQuitsAtOnce)
     Session s({"old"});
     s.ed.buffer.path = path;
     s.ed.buffer.line_ending = LineEnding::Lf;
+    // As opened: the file as it was read, so that the save finds it unchanged.
+    s.ed.buffer.stamp = file_status(path).value()->stamp;
     s.press("<End>!<C-q>");
     EXPECT_TRUE(s.ed.quit_armed);
     s.press("<C-s>");

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/sample_texts.hpp"
@@ -212,13 +213,28 @@ TEST(DetectEncoding, RealisticText)
     EXPECT_EQ(decode_text(koi, TextEncoding::Utf8).substr(0, 6), "\uFFFD\uFFFD");
 }
 
-TEST(DetectLineEnding, OnePairAnywhereInTheRawBytes)
+TEST(DetectLineEnding, OnePairAnywhereInTheFilesOwnUnits)
 {
-    for (const char* lf : {"", "a\nb\n", "a\rb\r", "a\n\rb"}) EXPECT_EQ(detect_line_ending(lf), LineEnding::Lf) << lf;
-    for (const char* crlf : {"a\r\nb\r\n", "a\nb\nc\r\nd\n"}) EXPECT_EQ(detect_line_ending(crlf), LineEnding::CrLf);
-    // UTF-16's CR LF is 0D 00 0A 00, no pair; U+0D0D and LF make one across two units.
-    EXPECT_EQ(detect_line_ending(encoded("a\r\nb", TextEncoding::Utf16Le)), LineEnding::Lf);
-    EXPECT_EQ(detect_line_ending("\xFF\xFE\x0D\x0D\x0A\x00"s), LineEnding::CrLf);
+    for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Cp1251}) {
+        for (const char* lf : {"", "a\nb\n", "a\rb\r", "a\n\rb"}) EXPECT_EQ(detect_line_ending(lf, e), LineEnding::Lf);
+        for (const char* crlf : {"a\r\nb\r\n", "a\nb\nc\r\nd\n"}) EXPECT_EQ(detect_line_ending(crlf, e), LineEnding::CrLf);
+    }
+    // UTF-16 is looked at in code units, in the file's byte order: CR LF is
+    // 0D 00 0A 00 (LE) or 00 0D 00 0A (BE) at an even offset.
+    constexpr auto le = TextEncoding::Utf16Le;
+    constexpr auto be = TextEncoding::Utf16Be;
+    const std::vector<std::tuple<std::string, TextEncoding, LineEnding>> rows = {
+        {"\xFF\xFE\x61\x00\x0D\x00\x0A\x00\x62\x00"s, le, LineEnding::CrLf},
+        {"\xFE\xFF\x00\x61\x00\x0D\x00\x0A"s, be, LineEnding::CrLf},
+        {"\x61\x00\x0D\x00\x0A\x00"s, le, LineEnding::CrLf},
+        {"\xFF\xFE\x0D\x00\x62\x00\x0A\x00"s, le, LineEnding::Lf},
+        // The other byte order's units, and the same bytes at an odd offset,
+        // are other characters (U+0D00 U+0A00; U+0D0D before LF).
+        {"\xFF\xFE\x00\x0D\x00\x0A"s, le, LineEnding::Lf},
+        {"\xFF\xFE\x0D\x0D\x0A\x00"s, le, LineEnding::Lf},
+        {"\xFF\xFE\x41\x0D\x00\x0A\x00\x00"s, le, LineEnding::Lf},
+    };
+    for (const auto& [file, e, ending] : rows) EXPECT_EQ(detect_line_ending(file, e), ending);
 }
 
 TEST(DecodeText, MarksAndMalformedSequences)
@@ -350,8 +366,7 @@ TEST(RoundTrip, GeneratedDocuments)
         const std::u32string repertoire = is_code_page(e) ? code_page_sample(e) : unicode_sample();
         Generator generate{std::mt19937(static_cast<unsigned>(e)), repertoire};
         for (int n = 0; n < 400; ++n) {
-            // UTF-16 files never show the CR LF pair to detection: theirs is LF.
-            const LineEnding ending = n % 2 && !is_utf16(e) ? LineEnding::CrLf : LineEnding::Lf;
+            const LineEnding ending = n % 2 ? LineEnding::CrLf : LineEnding::Lf;
             SCOPED_TRACE(std::string(info.label) + ", document " + std::to_string(n));
             const Lines lines = generate.lines();
             const std::string text = joined(lines, ending);
@@ -363,7 +378,7 @@ TEST(RoundTrip, GeneratedDocuments)
             if (!is_code_page(e)) {
                 ASSERT_EQ(detect_encoding(file), e);
             }
-            ASSERT_EQ(detect_line_ending(file), lines.size() > 1 ? ending : LineEnding::Lf);
+            ASSERT_EQ(detect_line_ending(file, e), lines.size() > 1 ? ending : LineEnding::Lf);
             ASSERT_EQ(decode_text(file, e), text);
             ASSERT_EQ(decode_text_in_place(file, e), text);
             ASSERT_EQ(split_lines(text), lines);
@@ -399,7 +414,10 @@ TEST(SplitLines, LfCutsAndOneCrBeforeItGoes)
         {"a\r\nb\r\n", {"a", "b", ""}},
         {"a\r\r\nb", {"a\r", "b"}},
         {"a\rb", {"a\rb"}},
-        {"x\r", {"x"}},
+        // A CR at the very end has no LF to end: it is the last line's own.
+        {"x\r", {"x\r"}},
+        {"\r", {"\r"}},
+        {"a\r\nb\r", {"a", "b\r"}},
         {"\n\n\r\n", {"", "", "", ""}},
         {"é\r\n€\n😀", {"é", "€", "😀"}},
         {"one\r\ntwo\nthree\r\n\nfour", {"one", "two", "three", "", "four"}},
