@@ -65,7 +65,7 @@ std::string encoded(std::string_view text, TextEncoding encoding)
     return bytes.value_or("");
 }
 
-std::string utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
+std::string from_u8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
 // What the system itself says for a code, read without the editor's code:
 // the text as FormatMessageW gives it, without the line break at its end.
@@ -520,11 +520,11 @@ TEST(WindowsPaths, NamesInAnyScriptOpenSaveAndReload)
 
     Opened session(path);
     EXPECT_EQ(session.lines(), (std::vector<std::string>{"Привет", "мир", ""}));
-    EXPECT_EQ(file_display_name(session.ed.buffer), utf8(name));
+    EXPECT_EQ(file_display_name(session.ed.buffer), from_u8(name));
 
     session.type(U"你好 ");
     session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: " + utf8(name));
+    EXPECT_EQ(session.message(), "Saqlandi: " + from_u8(name));
     EXPECT_EQ(read_bytes(path), "你好 Привет\r\nмир\r\n");
     // The one file, under its own name: no second file with a mangled one.
     std::vector<std::u8string> names;
@@ -547,7 +547,7 @@ TEST(WindowsPaths, NamesInAnyScriptOpenSaveAndReload)
     Opened created(fresh);
     created.type(U"salom");
     created.ctrl(U's');
-    EXPECT_EQ(created.message(), "Saqlandi: " + utf8(u8"новый_新しい_🎉.txt"));
+    EXPECT_EQ(created.message(), "Saqlandi: " + from_u8(u8"новый_新しい_🎉.txt"));
     EXPECT_EQ(read_bytes(fresh), "salom");
 
     // The path as UTF-8 text and back, the way the command line hands it over.
@@ -612,7 +612,7 @@ TEST(WindowsPaths, DisplayNamesOfWindowsForms)
     EXPECT_EQ(name(u8"dir\\sub\\\\"), "sub");
     EXPECT_EQ(name(u8"dir\\sub\\."), "sub");
     EXPECT_EQ(name(u8"notes.txt"), "notes.txt");
-    EXPECT_EQ(name(u8"Ҳужжат\\文档\\😀.txt"), utf8(u8"😀.txt"));
+    EXPECT_EQ(name(u8"Ҳужжат\\文档\\😀.txt"), from_u8(u8"😀.txt"));
     EXPECT_EQ(name(u8"C:"), "[Nomsiz]");
     EXPECT_EQ(name(u8"c:"), "[Nomsiz]");
     EXPECT_EQ(name(u8"C:\\"), "[Nomsiz]");
