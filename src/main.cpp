@@ -1,6 +1,7 @@
 // zep: entry, console set-up and the main loop.
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,7 +16,6 @@
 #include "terminal/guard.hpp"
 #include "terminal/screen.hpp"
 #include "terminal/terminal.hpp"
-#include "terminal/vt_writer.hpp"
 
 namespace {
 
@@ -32,24 +32,20 @@ constexpr int SCREEN = 1;
 // frame still shows at least this often.
 constexpr std::chrono::milliseconds BURST_FRAME_INTERVAL{50};
 
-// The frame drawn into the screen model, and what changed sent in one write.
+// The frame drawn into the screen model, and what changed sent to the
+// screen by the writer the terminal layer picked for it.
 class Screen {
 public:
-    explicit Screen(term::Output& out) : out_(out) {}
+    explicit Screen(term::Output& out) : writer_(term::make_frame_writer(style::PALETTES, out)) {}
     expected<void, IoError> draw(Editor& editor)
     {
         render(editor, frame_);
-        writer_.write(frame_.grid, out_);
-        auto flushed = out_.flush();
-        // What reached the terminal is no longer known.
-        if (!flushed) writer_.invalidate();
-        return flushed;
+        return writer_->write(frame_.grid);
     }
 
 private:
-    term::Output& out_;
     Frame frame_;
-    term::VtWriter writer_{style::PALETTE};
+    std::unique_ptr<term::FrameWriter> writer_;
 };
 
 std::optional<IoError> run(Editor& editor, term::Output& out)
