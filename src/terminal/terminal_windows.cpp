@@ -49,7 +49,8 @@ struct Backend {
     std::optional<DWORD> original_output_mode;  // while raw mode is on
     UINT original_output_code_page = 0;
     bool console_output = false;                // while raw mode is on: frames through the console's functions
-    HANDLE user_screen = INVALID_HANDLE_VALUE;  // while zep's own screen buffer is the active one
+    HANDLE own_screen = INVALID_HANDLE_VALUE;   // zep's own screen buffer, while it is the active one
+    HANDLE user_screen = INVALID_HANDLE_VALUE;  // meanwhile, the user's, to make active again
     WORD user_attributes = 0;                   // the colours of the user's screen buffer
     std::optional<DWORD> mode_before_mouse;     // while mouse capture is on
     std::optional<Size> last_size;              // the window size the editor was last told
@@ -153,7 +154,11 @@ expected<HANDLE, IoError> console_handle(HANDLE& slot, DWORD standard, const wch
 }
 
 expected<HANDLE, IoError> input_handle() { return console_handle(state.input, STD_INPUT_HANDLE, L"CONIN$"); }
-expected<HANDLE, IoError> screen_handle() { return console_handle(state.screen, STD_OUTPUT_HANDLE, L"CONOUT$"); }
+expected<HANDLE, IoError> screen_handle()
+{
+    if (state.own_screen != INVALID_HANDLE_VALUE) return state.own_screen;
+    return console_handle(state.screen, STD_OUTPUT_HANDLE, L"CONOUT$");
+}
 
 expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
 {
@@ -490,18 +495,28 @@ expected<void, IoError> enter_editing_screen(Output& out)
         out.enter_alternate_screen();
         return {};
     }
-    if (state.user_screen != INVALID_HANDLE_VALUE) return {};
+    if (state.own_screen != INVALID_HANDLE_VALUE) return {};
     // A screen buffer of zep's own, the size of the user's window, made the
     // active one: the user's buffer, its text and scrollback, stays aside
     // untouched, as the alternate screen keeps a terminal's.
     const auto info = screen_info();
     if (!info) return unexpected(IoError::last_windows_error());
+    // The user's buffer is the active one now, which is what CONOUT$ opens.
+    // The standard output may not do to make it active again: it can stand
+    // for whichever buffer is active (Wine's does).
+    const HANDLE user = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (user == INVALID_HANDLE_VALUE) return unexpected(IoError::last_windows_error());
     const HANDLE own = ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                    nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
-    if (own == INVALID_HANDLE_VALUE) return unexpected(IoError::last_windows_error());
+    if (own == INVALID_HANDLE_VALUE) {
+        const IoError error = IoError::last_windows_error();
+        ::CloseHandle(user);
+        return unexpected(error);
+    }
     // The cursor as the user set it (its size, say).
     CONSOLE_CURSOR_INFO cursor{};
-    if (::GetConsoleCursorInfo(state.screen, &cursor)) (void)::SetConsoleCursorInfo(own, &cursor);
+    if (::GetConsoleCursorInfo(user, &cursor)) (void)::SetConsoleCursorInfo(own, &cursor);
     // (Should the console refuse, the writer tries again with every frame
     // and meanwhile draws in the buffer as it is.)
     (void)fit_screen_buffer(own, static_cast<SHORT>(info->srWindow.Right - info->srWindow.Left + 1),
@@ -509,11 +524,12 @@ expected<void, IoError> enter_editing_screen(Output& out)
     if (!::SetConsoleActiveScreenBuffer(own)) {
         const IoError error = IoError::last_windows_error();
         ::CloseHandle(own);
+        ::CloseHandle(user);
         return unexpected(error);
     }
-    state.user_screen = state.screen;
+    state.own_screen = own;
+    state.user_screen = user;
     state.user_attributes = info->wAttributes;
-    state.screen = own;
     return {};
 }
 
@@ -525,18 +541,18 @@ void leave_editing_screen(Output& out)
         out.leave_alternate_screen();  // the user's screen and scrollback come back
         return;
     }
-    if (state.user_screen == INVALID_HANDLE_VALUE) return;
+    if (state.own_screen == INVALID_HANDLE_VALUE) return;
     // The user's buffer comes back as it was, cursor included.
     (void)::SetConsoleActiveScreenBuffer(state.user_screen);
-    ::CloseHandle(state.screen);
-    state.screen = state.user_screen;
-    state.user_screen = INVALID_HANDLE_VALUE;
+    ::CloseHandle(state.own_screen);
+    ::CloseHandle(state.user_screen);
+    state.own_screen = state.user_screen = INVALID_HANDLE_VALUE;
 }
 
 std::unique_ptr<FrameWriter> make_frame_writer(const Palette& palette, Output& out)
 {
-    if (state.user_screen != INVALID_HANDLE_VALUE)
-        return std::make_unique<ConsoleWriter>(state.screen, palette.console, state.user_attributes);
+    if (state.own_screen != INVALID_HANDLE_VALUE)
+        return std::make_unique<ConsoleWriter>(state.own_screen, palette.console, state.user_attributes);
     return std::make_unique<VtFrameWriter>(palette.rgb, out);
 }
 
