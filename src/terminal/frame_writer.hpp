@@ -2,7 +2,7 @@
 // Where the frames of the screen model go. The terminal layer picks the
 // writer once, at start, for the screen it set up: VT sequences almost
 // everywhere, or, on a Windows console that does not interpret them, the
-// console's own functions (console_writer.hpp).
+// console's own functions (console_writer_windows.hpp).
 
 #include <cstdint>
 #include <span>
