@@ -21,7 +21,6 @@
 #include "terminal/guard.hpp"
 #include "terminal/screen.hpp"
 #include "terminal/terminal.hpp"
-#include "terminal/vt_writer.hpp"
 
 namespace {
 
@@ -46,26 +45,22 @@ constexpr std::size_t MEMORY_RESERVE = 4 << 20;
 // frame still shows at least this often.
 constexpr std::chrono::milliseconds BURST_FRAME_INTERVAL{50};
 
-// The frame drawn into the screen model, and what changed sent in one write.
+// The frame drawn into the screen model, and what changed sent to the
+// screen by the writer the terminal layer picked for it.
 class Screen {
 public:
-    explicit Screen(term::Output& out) : out_(out) {}
+    explicit Screen(term::Output& out) : writer_(term::make_frame_writer(style::PALETTES, out)) {}
     expected<void, IoError> draw(Editor& editor)
     {
         render(editor, frame_);
-        writer_.write(frame_.grid, out_);
-        auto flushed = out_.flush();
-        // What reached the terminal is no longer known.
-        if (!flushed) writer_.invalidate();
-        return flushed;
+        return writer_->write(frame_.grid);
     }
     // The terminal shows nothing of ours any more: the next frame is whole.
-    void repaint_whole() { writer_.invalidate(); }
+    void repaint_whole() { writer_->invalidate(); }
 
 private:
-    term::Output& out_;
     Frame frame_;
-    term::VtWriter writer_{style::PALETTE};
+    std::unique_ptr<term::FrameWriter> writer_;
 };
 
 // Job control: the console is put back while the process is stopped, and

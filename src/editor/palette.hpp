@@ -4,7 +4,9 @@
 // terminal's colours.
 
 #include <array>
+#include <cstdint>
 
+#include "terminal/frame_writer.hpp"
 #include "terminal/screen.hpp"
 
 namespace style {
@@ -35,6 +37,34 @@ inline constexpr std::array<term::Style, 9> PALETTE = {{
     {term::Color::rgb(100, 180, 255), HELP_BACKGROUND},
     {term::Color::rgb(220, 220, 220), HELP_BACKGROUND},
 }};
+
+// The same on a console of 16 colours (a Windows console without VT
+// sequences). The line numbers and the scroll bar take the console colour
+// nearest the one above. The backgrounds do not, or kinds of cell would
+// look alike: the dark greys of the status bar and the help box are nearest
+// to black, the text's own, and the selection's blue nearest to dark grey in
+// Windows 10's colours. So the selection is bright white on blue, the status
+// bar and the message bright white on dark grey, and the help box inverted,
+// black on grey (its light text would not read on grey), with blue headings
+// and a dark grey frame. Text keeps the console's own colours.
+namespace console {
+enum : std::uint8_t { BLACK = 0, BLUE = 1, GREY = 7, DARK_GREY = 8, BRIGHT_WHITE = 15 };
+constexpr std::uint8_t OWN = term::ConsoleStyle::DEFAULT;
+}  // namespace console
+
+inline constexpr std::array<term::ConsoleStyle, PALETTE.size()> CONSOLE_PALETTE = {{
+    {console::OWN, console::OWN},
+    {console::DARK_GREY, console::OWN},
+    {console::BRIGHT_WHITE, console::BLUE},
+    {console::DARK_GREY, console::OWN},
+    {console::DARK_GREY, console::OWN},
+    {console::BRIGHT_WHITE, console::DARK_GREY},
+    {console::DARK_GREY, console::GREY},
+    {console::BLUE, console::GREY},
+    {console::BLACK, console::GREY},
+}};
+
+inline constexpr term::Palette PALETTES{PALETTE, CONSOLE_PALETTE};
 
 }  // namespace style
 

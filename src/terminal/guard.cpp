@@ -21,9 +21,14 @@ void TerminalGuard::set_up()
         failure_ = raw.error();
         return;
     }
-    raw_mode_ = true;                  // no echo, no line editing, keys as bytes
-    output_.enter_alternate_screen();  // the user's screen and scrollback stay aside
-    alternate_screen_ = true;
+    raw_mode_ = true;  // no echo, no line editing, keys as bytes
+
+    if (auto screen = enter_editing_screen(output_); !screen) {  // the user's screen stays aside
+        failure_ = screen.error();
+        restore();
+        return;
+    }
+    editing_screen_ = true;
     if (auto input = enter_editing_input(output_); !input) {  // mouse reports, key reporting
         failure_ = input.error();
     } else {
@@ -39,14 +44,10 @@ void TerminalGuard::set_up()
 void TerminalGuard::restore()
 {
     if (editing_input_) leave_editing_input(output_);  // keys as before; the console's own mouse selection works again
-    if (alternate_screen_) {
-        output_.reset_color();             // no colour leaks into the shell
-        output_.show_cursor();             // the cursor is visible at the prompt
-        output_.leave_alternate_screen();  // the user's screen and scrollback come back
-    }
-    (void)output_.flush();                    // one write; a failure cannot be reported any more
-    if (raw_mode_) (void)disable_raw_mode();  // always, whatever the write did: echo and line editing
-    editing_input_ = alternate_screen_ = raw_mode_ = false;
+    if (editing_screen_) leave_editing_screen(output_);  // the user's screen comes back, colours and cursor too
+    (void)output_.flush();                               // one write; a failure cannot be reported any more
+    if (raw_mode_) (void)disable_raw_mode();             // always, whatever the write did: echo and line editing
+    editing_input_ = editing_screen_ = raw_mode_ = false;
 }
 
 }  // namespace term

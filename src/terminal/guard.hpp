@@ -11,8 +11,9 @@ namespace term {
 
 class TerminalGuard {
 public:
-    // Switches the console over, in this order: raw mode; the alternate
-    // screen; the editing input (mouse reports, key reporting). When a step
+    // Switches the console over, in this order: raw mode; the editing
+    // screen (the alternate screen, or a screen buffer of zep's own); the
+    // editing input (mouse reports, key reporting). When a step
     // fails the steps before it are undone at once and failure() says why.
     explicit TerminalGuard(int fd);
     // Puts back what the constructor switched, in the mirror order.
@@ -38,7 +39,7 @@ private:
 
     Output output_;
     bool raw_mode_ = false;
-    bool alternate_screen_ = false;
+    bool editing_screen_ = false;
     bool editing_input_ = false;
     std::optional<IoError> failure_;
 };

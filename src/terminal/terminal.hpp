@@ -4,12 +4,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "os/expected.hpp"
 #include "os/io_error.hpp"
 #include "terminal/event.hpp"
+#include "terminal/frame_writer.hpp"
 #include "terminal/output.hpp"
 
 namespace term {
@@ -22,6 +24,18 @@ struct Size {
 expected<void, IoError> enable_raw_mode();
 expected<void, IoError> disable_raw_mode();
 expected<Size, IoError> size();
+
+// The editing screen, and back: a VT terminal's alternate screen, with the
+// colours and the cursor put back on the way out; on a Windows console that
+// does not interpret VT sequences, a screen buffer of zep's own, made the
+// active one. Either way the user's screen comes back as it was.
+expected<void, IoError> enter_editing_screen(Output& out);
+void leave_editing_screen(Output& out);
+
+// The writer of frames for the editing screen: VT sequences queued on `out`,
+// or the console's own functions where enter_editing_screen made a screen
+// buffer.
+std::unique_ptr<FrameWriter> make_frame_writer(const Palette& palette, Output& out);
 
 // Mouse reports and the key reporting the editing screen wants, and back. A
 // VT terminal is asked with sequences queued on `out`; the Windows console

@@ -304,6 +304,24 @@ std::optional<expected<Event, IoError>> backend::take_event()
 
 namespace term {
 
+expected<void, IoError> enter_editing_screen(Output& out)
+{
+    out.enter_alternate_screen();  // the user's screen and scrollback stay aside
+    return {};
+}
+
+void leave_editing_screen(Output& out)
+{
+    out.reset_color();             // no colour leaks into the shell
+    out.show_cursor();             // the cursor is visible at the prompt
+    out.leave_alternate_screen();  // the user's screen and scrollback come back
+}
+
+std::unique_ptr<FrameWriter> make_frame_writer(const Palette& palette, Output& out)
+{
+    return std::make_unique<VtFrameWriter>(palette.rgb, out);
+}
+
 expected<void, IoError> enter_editing_input(Output& out)
 {
     out.enable_mouse_capture();

@@ -2,9 +2,10 @@
 // events, virtual-terminal output in UTF-8, and events read as console input
 // records. What the VT sequences of the POSIX side do for mouse and keys is
 // done here with console modes; the screen itself is drawn with the same VT
-// sequences (Windows 10 1809 and later interpret them). Input records are
-// read by a thread of their own, so that the main loop only ever waits with
-// a time-out.
+// sequences (Windows 10 1809 and later interpret them), or, on a console
+// that does not interpret them, with the console's own functions in a
+// screen buffer of zep's own. Input records are read by a thread of their
+// own, so that the main loop only ever waits with a time-out.
 
 #include <windows.h>
 
@@ -20,6 +21,7 @@
 
 #include "os/wide_text.hpp"
 #include "terminal/console_input.hpp"
+#include "terminal/console_writer_windows.hpp"
 #include "terminal/terminal.hpp"
 
 namespace term {
@@ -46,8 +48,12 @@ struct Backend {
     std::optional<DWORD> original_input_mode;   // while raw mode is on
     std::optional<DWORD> original_output_mode;  // while raw mode is on
     UINT original_output_code_page = 0;
-    std::optional<DWORD> mode_before_mouse;  // while mouse capture is on
-    std::optional<Size> last_size;           // the window size the editor was last told
+    bool console_output = false;                // while raw mode is on: frames through the console's functions
+    HANDLE own_screen = INVALID_HANDLE_VALUE;   // zep's own screen buffer, while it is the active one
+    HANDLE user_screen = INVALID_HANDLE_VALUE;  // meanwhile, the user's, to make active again
+    WORD user_attributes = 0;                   // the colours of the user's screen buffer
+    std::optional<DWORD> mode_before_mouse;     // while mouse capture is on
+    std::optional<Size> last_size;              // the window size the editor was last told
     ConsoleEventMapper mapper;
     std::deque<Event> ready;
     std::optional<IoError> failure;  // a console control event or a lost console; sticks
@@ -116,6 +122,16 @@ expected<void, IoError> set_up_control_events()
     return {};
 }
 
+// ZEP_LEGACY_CONSOLE=1: the screen is drawn through the console's own
+// functions even where VT sequences would work (for a console that accepts
+// them and shows them wrongly, and for the tests).
+bool legacy_console_asked()
+{
+    wchar_t value[4];
+    const DWORD n = ::GetEnvironmentVariableW(L"ZEP_LEGACY_CONSOLE", value, 4);
+    return n == 1 && value[0] == L'1';
+}
+
 bool is_console(HANDLE handle)
 {
     DWORD mode = 0;
@@ -138,7 +154,11 @@ expected<HANDLE, IoError> console_handle(HANDLE& slot, DWORD standard, const wch
 }
 
 expected<HANDLE, IoError> input_handle() { return console_handle(state.input, STD_INPUT_HANDLE, L"CONIN$"); }
-expected<HANDLE, IoError> screen_handle() { return console_handle(state.screen, STD_OUTPUT_HANDLE, L"CONOUT$"); }
+expected<HANDLE, IoError> screen_handle()
+{
+    if (state.own_screen != INVALID_HANDLE_VALUE) return state.own_screen;
+    return console_handle(state.screen, STD_OUTPUT_HANDLE, L"CONOUT$");
+}
 
 expected<void, IoError> set_mode(HANDLE handle, DWORD mode)
 {
@@ -423,12 +443,14 @@ expected<void, IoError> enable_raw_mode()
     if (!::GetConsoleMode(*input, &input_mode) || !::GetConsoleMode(*screen, &output_mode))
         return unexpected(IoError::last_windows_error());
 
-    // The screen is drawn with VT sequences; a console that cannot
-    // interpret them cannot show the editor, and says why.
-    if (auto vt = set_mode(*screen, output_mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING); !vt)
-        return vt;
+    // The screen is drawn with VT sequences in UTF-8 where the console
+    // interprets them. A console that refuses them (or one the user says
+    // shows them badly) is drawn through its own functions instead, which
+    // need neither mode nor code page: the user's screen is left as it is.
     const UINT code_page = ::GetConsoleOutputCP();
-    if (!::SetConsoleOutputCP(CP_UTF8)) {
+    const bool console_output = legacy_console_asked() || !set_mode(*screen, output_mode | ENABLE_PROCESSED_OUTPUT |
+                                                                                 ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    if (!console_output && !::SetConsoleOutputCP(CP_UTF8)) {
         const IoError error = IoError::last_windows_error();
         (void)set_mode(*screen, output_mode);
         return unexpected(error);
@@ -445,6 +467,7 @@ expected<void, IoError> enable_raw_mode()
     state.original_input_mode = input_mode;
     state.original_output_mode = output_mode;
     state.original_output_code_page = code_page;
+    state.console_output = console_output;
     return {};
 }
 
@@ -462,7 +485,75 @@ expected<void, IoError> disable_raw_mode()
     if (auto set = set_mode(state.screen, *state.original_output_mode); !set && result) result = set;
     state.original_input_mode.reset();
     state.original_output_mode.reset();
+    state.console_output = false;
     return result;
+}
+
+expected<void, IoError> enter_editing_screen(Output& out)
+{
+    if (!state.console_output) {
+        out.enter_alternate_screen();
+        return {};
+    }
+    if (state.own_screen != INVALID_HANDLE_VALUE) return {};
+    // A screen buffer of zep's own, the size of the user's window, made the
+    // active one: the user's buffer, its text and scrollback, stays aside
+    // untouched, as the alternate screen keeps a terminal's.
+    const auto info = screen_info();
+    if (!info) return unexpected(IoError::last_windows_error());
+    // The user's buffer is the active one now, which is what CONOUT$ opens.
+    // The standard output may not do to make it active again: it can stand
+    // for whichever buffer is active (Wine's does).
+    const HANDLE user = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (user == INVALID_HANDLE_VALUE) return unexpected(IoError::last_windows_error());
+    const HANDLE own = ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                   nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    if (own == INVALID_HANDLE_VALUE) {
+        const IoError error = IoError::last_windows_error();
+        ::CloseHandle(user);
+        return unexpected(error);
+    }
+    // The cursor as the user set it (its size, say).
+    CONSOLE_CURSOR_INFO cursor{};
+    if (::GetConsoleCursorInfo(user, &cursor)) (void)::SetConsoleCursorInfo(own, &cursor);
+    // (Should the console refuse, the writer tries again with every frame
+    // and meanwhile draws in the buffer as it is.)
+    (void)fit_screen_buffer(own, static_cast<SHORT>(info->srWindow.Right - info->srWindow.Left + 1),
+                            static_cast<SHORT>(info->srWindow.Bottom - info->srWindow.Top + 1));
+    if (!::SetConsoleActiveScreenBuffer(own)) {
+        const IoError error = IoError::last_windows_error();
+        ::CloseHandle(own);
+        ::CloseHandle(user);
+        return unexpected(error);
+    }
+    state.own_screen = own;
+    state.user_screen = user;
+    state.user_attributes = info->wAttributes;
+    return {};
+}
+
+void leave_editing_screen(Output& out)
+{
+    if (!state.console_output) {
+        out.reset_color();             // no colour leaks into the shell
+        out.show_cursor();             // the cursor is visible at the prompt
+        out.leave_alternate_screen();  // the user's screen and scrollback come back
+        return;
+    }
+    if (state.own_screen == INVALID_HANDLE_VALUE) return;
+    // The user's buffer comes back as it was, cursor included.
+    (void)::SetConsoleActiveScreenBuffer(state.user_screen);
+    ::CloseHandle(state.own_screen);
+    ::CloseHandle(state.user_screen);
+    state.own_screen = state.user_screen = INVALID_HANDLE_VALUE;
+}
+
+std::unique_ptr<FrameWriter> make_frame_writer(const Palette& palette, Output& out)
+{
+    if (state.own_screen != INVALID_HANDLE_VALUE)
+        return std::make_unique<ConsoleWriter>(state.own_screen, palette.console, state.user_attributes);
+    return std::make_unique<VtFrameWriter>(palette.rgb, out);
 }
 
 expected<void, IoError> enter_editing_input(Output&)

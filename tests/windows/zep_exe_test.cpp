@@ -296,6 +296,46 @@ TEST_F(ZepExe, PathsOverTheLengthLimitOpenAndSave)
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) ::RemoveDirectoryW(literal(*it).c_str());
 }
 
+// Asked to draw through the console's functions (as where the console has no
+// VT sequences), zep.exe draws in a screen buffer of its own: when it ends,
+// the user's buffer is the active one again, its text, colours and cursor
+// as they were.
+TEST_F(ZepExe, DrawnThroughTheConsolesFunctionsItGivesTheUsersScreenBackUntouched)
+{
+    const fs::path path = dir_ / "matn.txt";
+    write_file(path.native(), "abc");
+    const std::wstring mine = L"foydalanuvchi matni";
+    DWORD n = 0;
+    for (SHORT row = 0; row < 2; ++row) {
+        ASSERT_TRUE(::WriteConsoleOutputCharacterW(console_screen(), mine.data(), static_cast<DWORD>(mine.size()),
+                                                   COORD{0, row}, &n));
+        ASSERT_TRUE(::FillConsoleOutputAttribute(console_screen(), BACKGROUND_RED | FOREGROUND_GREEN,
+                                                 static_cast<DWORD>(mine.size()), COORD{0, row}, &n));
+    }
+    ASSERT_TRUE(::SetConsoleCursorPosition(console_screen(), COORD{7, 1}));
+    const auto shown = [] {
+        // CONOUT$ is the active screen buffer, whichever it is.
+        const HANDLE active = open_device(L"CONOUT$");
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        ::GetConsoleScreenBufferInfo(active, &info);
+        std::vector<CHAR_INFO> cells(static_cast<std::size_t>(info.dwSize.X) * 2);
+        SMALL_RECT region{0, 0, static_cast<SHORT>(info.dwSize.X - 1), 1};
+        EXPECT_TRUE(::ReadConsoleOutputW(active, cells.data(), COORD{info.dwSize.X, 2}, COORD{0, 0}, &region));
+        ::CloseHandle(active);
+        std::wstring text = std::to_wstring(info.dwCursorPosition.X) + L"," + std::to_wstring(info.dwCursorPosition.Y);
+        for (const CHAR_INFO& cell : cells) text += {cell.Char.UnicodeChar, static_cast<wchar_t>(cell.Attributes)};
+        return text;
+    };
+    const std::wstring before = shown();
+
+    ::SetEnvironmentVariableW(L"ZEP_LEGACY_CONSOLE", L"1");
+    const auto status = run_zep(path.native(), Keys().type(L"yangi ").ctrl('s').ctrl('q'));
+    ::SetEnvironmentVariableW(L"ZEP_LEGACY_CONSOLE", nullptr);
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(read_file(path.native()), "yangi abc");
+    EXPECT_TRUE(shown() == before) << "the user's screen buffer is not back as it was";
+}
+
 // The manifest the loader reads from zep.exe: well formed (an activation
 // context can be made of it), and asking for long paths and UTF-8.
 TEST_F(ZepExe, CarriesItsApplicationManifest)
