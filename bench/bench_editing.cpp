@@ -35,17 +35,36 @@ void load_document(Editor& editor)
     editor.anchor.reset();
 }
 
+// Times `change` alone: after each run `restore`, untimed, puts the
+// document back as it was before it.
+template <typename Change, typename Restore>
+void time_alone(benchmark::State& state, Change change, Restore restore)
+{
+    for (auto _ : state) {
+        change();
+        state.PauseTiming();
+        restore();
+        state.ResumeTiming();
+    }
+}
+
+void time_undo(benchmark::State& state, Editor& editor)
+{
+    time_alone(
+        state, [&] { undo(editor); }, [&] { redo(editor); });
+}
+
 void BM_DeleteSelectionAll(benchmark::State& state)
 {
     Editor editor;
     load_document(editor);
-    for (auto _ : state) {
-        select_all(editor);
-        benchmark::DoNotOptimize(delete_selection(editor));
-        state.PauseTiming();
-        undo(editor);
-        state.ResumeTiming();
-    }
+    time_alone(
+        state,
+        [&] {
+            select_all(editor);
+            benchmark::DoNotOptimize(delete_selection(editor));
+        },
+        [&] { undo(editor); });
 }
 BENCHMARK(BM_DeleteSelectionAll)->Unit(benchmark::kMillisecond);
 
@@ -55,12 +74,7 @@ void BM_UndoDeleteSelectionAll(benchmark::State& state)
     load_document(editor);
     select_all(editor);
     delete_selection(editor);
-    for (auto _ : state) {
-        undo(editor);
-        state.PauseTiming();
-        redo(editor);
-        state.ResumeTiming();
-    }
+    time_undo(state, editor);
 }
 BENCHMARK(BM_UndoDeleteSelectionAll)->Unit(benchmark::kMillisecond);
 
@@ -71,48 +85,39 @@ void BM_RedoDeleteSelectionAll(benchmark::State& state)
     select_all(editor);
     delete_selection(editor);
     undo(editor);
-    for (auto _ : state) {
-        redo(editor);
-        state.PauseTiming();
-        undo(editor);
-        state.ResumeTiming();
-    }
+    time_alone(
+        state, [&] { redo(editor); }, [&] { undo(editor); });
 }
 BENCHMARK(BM_RedoDeleteSelectionAll)->Unit(benchmark::kMillisecond);
 
 // A million characters in lines of 80, pasted into the middle of the document.
+void paste_million_characters(Editor& editor)
+{
+    static const std::string text = [] {
+        std::string t;
+        while (t.size() < 1'000'000) t += std::string(79, 'p') + '\n';
+        t.resize(1'000'000);
+        return t;
+    }();
+    editor.cursor = {LINES / 2, 50};
+    insert_text(editor, text);
+}
+
 void BM_PasteMillionCharacters(benchmark::State& state)
 {
-    std::string text;
-    while (text.size() < 1'000'000) text += std::string(79, 'p') + '\n';
-    text.resize(1'000'000);
     Editor editor;
     load_document(editor);
-    for (auto _ : state) {
-        editor.cursor = {LINES / 2, 50};
-        insert_text(editor, text);
-        state.PauseTiming();
-        undo(editor);
-        state.ResumeTiming();
-    }
+    time_alone(
+        state, [&] { paste_million_characters(editor); }, [&] { undo(editor); });
 }
 BENCHMARK(BM_PasteMillionCharacters)->Unit(benchmark::kMillisecond);
 
 void BM_UndoPasteMillionCharacters(benchmark::State& state)
 {
-    std::string text;
-    while (text.size() < 1'000'000) text += std::string(79, 'p') + '\n';
-    text.resize(1'000'000);
     Editor editor;
     load_document(editor);
-    editor.cursor = {LINES / 2, 50};
-    insert_text(editor, text);
-    for (auto _ : state) {
-        undo(editor);
-        state.PauseTiming();
-        redo(editor);
-        state.ResumeTiming();
-    }
+    paste_million_characters(editor);
+    time_undo(state, editor);
 }
 BENCHMARK(BM_UndoPasteMillionCharacters)->Unit(benchmark::kMillisecond);
 
@@ -155,12 +160,8 @@ void BM_ReplaceMillionOccurrences(benchmark::State& state)
     load_document(editor);
     const std::vector<Position> spots = every_x(editor);
     state.counters["occurrences"] = static_cast<double>(spots.size());
-    for (auto _ : state) {
-        replace_every(editor, spots);
-        state.PauseTiming();
-        undo(editor);
-        state.ResumeTiming();
-    }
+    time_alone(
+        state, [&] { replace_every(editor, spots); }, [&] { undo(editor); });
 }
 BENCHMARK(BM_ReplaceMillionOccurrences)->Unit(benchmark::kMillisecond);
 
@@ -168,14 +169,8 @@ void BM_UndoReplaceMillionOccurrences(benchmark::State& state)
 {
     Editor editor;
     load_document(editor);
-    const std::vector<Position> spots = every_x(editor);
-    replace_every(editor, spots);
-    for (auto _ : state) {
-        undo(editor);
-        state.PauseTiming();
-        redo(editor);
-        state.ResumeTiming();
-    }
+    replace_every(editor, every_x(editor));
+    time_undo(state, editor);
 }
 BENCHMARK(BM_UndoReplaceMillionOccurrences)->Unit(benchmark::kMillisecond);
 

@@ -475,12 +475,40 @@ def relay(log_path, argv):
     os.waitpid(pid, 0)
 
 
-def typing(bench):
-    rng = random.Random(17)
-    text = typing_text(rng)
-    path = os.path.join(bench.work, "notes.txt")
+def write_text(directory, name, text):
+    path = os.path.join(directory, name)
     with open(path, "w") as f:
         f.write(text)
+    return path
+
+
+def in_rounds(editors, measure):
+    """RUNS of MEASURE(editor, number) for each editor, round after round
+    rather than editor after editor, so that a passing load on the machine
+    spreads over all of them. An editor that timed out is not run again:
+    the figures of each editor, and why the ones that failed did."""
+    runs = {e.name: [] for e in editors}
+    failed = {}
+    for number in range(RUNS):
+        for editor in editors:
+            if editor.name not in failed:
+                try:
+                    runs[editor.name].append(measure(editor, number))
+                except TimedOut as error:
+                    failed[editor.name] = str(error)
+    return runs, failed
+
+
+def print_runs(editors, runs, show):
+    """Every run's figures, shown by SHOW, below the table of medians."""
+    for editor in editors:
+        if runs[editor.name]:
+            print(f"  {editor.name:<14} runs: " + ", ".join(show(run) for run in runs[editor.name]))
+
+
+def typing(bench):
+    text = typing_text(random.Random(17))
+    path = write_text(bench.work, "notes.txt", text)
     first = text.split("\n")[0]
     results = {}
     bracketed = []
@@ -527,30 +555,16 @@ def typing(bench):
 
 
 def paste(bench):
-    rng = random.Random(18)
-    text = paste_text(rng)
-    source = os.path.join(bench.tmp, "paste.txt")
-    with open(source, "w") as f:
-        f.write(text)
-    bench.tmux.run("load-buffer", "-b", "bench", source)
-    runs = {e.name: [] for e in bench.editors}
-    failed = {}
-    for number in range(RUNS):
-        for editor in bench.editors:
-            if editor.name not in failed:
-                try:
-                    runs[editor.name].append(paste_once(bench, editor, number))
-                except TimedOut as error:
-                    failed[editor.name] = str(error)
+    text = paste_text(random.Random(18))
+    bench.tmux.run("load-buffer", "-b", "bench", write_text(bench.tmp, "paste.txt", text))
+    runs, failed = in_rounds(bench.editors, lambda editor, number: paste_once(bench, editor, number))
     print(f"\npaste: {len(text.encode()):,} bytes in {text.count(chr(10)) + 1} lines (tabs, "
           "letters beyond ASCII) pasted with tmux paste-buffer -p into an empty file; "
           f"median of {RUNS} runs, seconds until its last line is on screen")
     results = {e.name: failed.get(e.name) or (statistics.median(runs[e.name]),)
                for e in bench.editors}
     print_table(bench.editors, results, [("paste", "{:.3f}", "s", True)])
-    for editor in bench.editors:
-        if runs[editor.name]:
-            print(f"  {editor.name:<14} runs: " + ", ".join(f"{t:.3f} s" for t in runs[editor.name]))
+    print_runs(bench.editors, runs, lambda t: f"{t:.3f} s")
 
 
 def paste_once(bench, editor, number):
@@ -625,17 +639,7 @@ def open_files(bench, data):
             "cat > /dev/null": statistics.median(timed(["cat", path]) for _ in range(RUNS)),
             "pane, head -n 1": statistics.median(pane_floor(bench, path) for _ in range(RUNS)),
         }
-        # Round after round rather than editor after editor, so that a
-        # passing load on the machine spreads over all of them.
-        runs = {e.name: [] for e in chosen}
-        failed = {}
-        for _ in range(RUNS):
-            for editor in chosen:
-                if editor.name not in failed:
-                    try:
-                        runs[editor.name].append(open_once(bench, editor, path))
-                    except TimedOut as error:
-                        failed[editor.name] = f"skipped: {error}"
+        runs, failed = in_rounds(chosen, lambda editor, _: open_once(bench, editor, path))
         lines = subprocess.run(["wc", "-l", path], capture_output=True, text=True).stdout.split()[0]
         print(f"\nopen: {os.path.basename(path)}, {size / 1e6:.1f} MB, {int(lines):,} lines, "
               f"{encoding}; median of {RUNS} runs, from starting the editor in a new pane until "
@@ -646,7 +650,7 @@ def open_files(bench, data):
         for editor in chosen:
             measured = runs[editor.name]
             if editor.name in failed:
-                results[editor.name] = failed[editor.name]
+                results[editor.name] = f"skipped: {failed[editor.name]}"
             else:
                 peak = statistics.median(m for _, m in measured)
                 results[editor.name] = (statistics.median(t for t, _ in measured), peak / 1e6,
@@ -654,10 +658,7 @@ def open_files(bench, data):
         print_table(chosen, results,
                     [("time", "{:.3f}", "s", True), ("memory", "{:.1f}", "MB", True),
                      ("memory / file", "{:.2f}", "x", False)])
-        for editor in chosen:
-            if runs[editor.name]:
-                print(f"  {editor.name:<14} runs: " + ", ".join(
-                    f"{t:.3f} s {m / 1e6:.1f} MB" for t, m in runs[editor.name]))
+        print_runs(chosen, runs, lambda run: f"{run[0]:.3f} s {run[1] / 1e6:.1f} MB")
         if encoding != "utf-8":
             print("  (of the peers as started, none decodes windows-1251: they show the bytes "
                   "as Latin-1 (vim) or as invalid UTF-8)")

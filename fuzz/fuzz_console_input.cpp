@@ -4,11 +4,8 @@
 // press afterwards is still that key: no half of a surrogate pair or mouse
 // state may swallow or change the keys that follow.
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "event_checks.hpp"
@@ -17,7 +14,6 @@
 namespace {
 
 using fuzz::check;
-using fuzz::check_event;
 
 term::ConsoleRecord record_from(FuzzedDataProvider& provider)
 {
@@ -52,22 +48,18 @@ term::ConsoleRecord record_from(FuzzedDataProvider& provider)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    FuzzedDataProvider provider(data, size);
     term::ConsoleEventMapper mapper;
-    std::vector<term::Event> events;
-    while (provider.remaining_bytes() > 0) {
-        events.clear();
+    fuzz::feed_pieces(data, size, [&](FuzzedDataProvider& provider, std::vector<term::Event>& events) {
         mapper.feed(record_from(provider), events);
         // A held key repeats, but within reason (256 at most), and a record
         // may first release a lone half of a pair held with its own count.
         check(events.size() <= 520);
-        for (const term::Event& event : events) check_event(event);
-    }
+    });
 
     // Then a plain 'x' pressed and released: the last press is that 'x' and
     // the last event its release, whatever the records before left
     // half-done (a lone half of a pair comes out as U+FFFD first).
-    events.clear();
+    std::vector<term::Event> events;
     mapper.feed(term::ConsoleKeyRecord{true, 1, 'X', 0, u'x', 0}, events);
     mapper.feed(term::ConsoleKeyRecord{false, 1, 'X', 0, u'x', 0}, events);
     check(!events.empty() && events.size() <= 520);

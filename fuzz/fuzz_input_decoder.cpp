@@ -3,44 +3,29 @@
 // and whatever came before, a control byte afterwards is still its key: no
 // half-finished or broken sequence may swallow the keys that follow it.
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "event_checks.hpp"
 #include "terminal/input_decoder.hpp"
 
-namespace {
-
 using fuzz::check;
-
-// Also: every event can be told in words.
-void check_any_event(const term::Event& event)
-{
-    fuzz::check_event(event);
-    check(!term::describe(event).empty());
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    FuzzedDataProvider provider(data, size);
     term::InputDecoder decoder;
-    std::vector<term::Event> events;
-    while (provider.remaining_bytes() > 0) {
-        const auto length = provider.ConsumeIntegralInRange<std::size_t>(0, 32);
-        const std::string chunk = provider.ConsumeBytesAsString(length);
-        decoder.feed(chunk, events);
-    }
-    for (const term::Event& event : events) check_any_event(event);
+    fuzz::feed_pieces(data, size, [&](FuzzedDataProvider& provider, std::vector<term::Event>& events) {
+        decoder.feed(provider.ConsumeBytesAsString(provider.ConsumeIntegralInRange<std::size_t>(0, 32)), events);
+    });
 
+    // A paste left open is ended by the silence after it, as the terminal
+    // backend ends one; then Ctrl+X.
+    std::vector<term::Event> events;
+    if (decoder.in_paste()) decoder.end_paste(events);
+    for (const term::Event& event : events) fuzz::check_event(event);
     events.clear();
-    decoder.feed("\x18", events);  // Ctrl+X
+    decoder.feed("\x18", events);
     check(!events.empty());
     const auto* last = std::get_if<term::KeyEvent>(&events.back());
     check(last != nullptr && last->code == term::KeyCode::character('x') && last->modifiers == term::CONTROL);

@@ -97,6 +97,12 @@ struct Session {
     std::string text() const { return text_of(ed); }
     std::string marked() const { return test_support::marked(ed); }
     const std::string& message() const { return ed.status_message.text; }
+    // The message line once the keys are pressed.
+    const std::string& message_after(std::string_view keys)
+    {
+        press(keys);
+        return message();
+    }
 };
 
 }  // namespace test_support

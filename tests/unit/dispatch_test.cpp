@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "os/file_io.hpp"
@@ -25,6 +26,26 @@ std::string with_ctrl(std::u32string_view characters)
         keys += "<C-" + text + "><C-A-" + text + ">";
     }
     return keys;
+}
+
+// Keys pressed in turn, each leaving the editor in `mode` with `message`
+// and, where given, the document and its cursor `marked` so.
+struct Step {
+    std::string_view keys;
+    Mode mode;
+    std::string_view message;
+    std::string_view marked = {};
+};
+
+void expect_steps(Session& s, std::span<const Step> steps)
+{
+    for (const Step& step : steps) {
+        EXPECT_EQ(s.message_after(step.keys), step.message) << step.keys;
+        EXPECT_EQ(s.ed.mode, step.mode) << step.keys;
+        if (!step.marked.empty()) {
+            EXPECT_EQ(s.marked(), step.marked) << step.keys;
+        }
+    }
 }
 
 }  // namespace
@@ -111,71 +132,47 @@ TEST(Dispatch, PromptTakesEveryCharacterAsText)
 {
     Session s({"one two", "three"});
     s.ed.cursor = at(0, 2);
-    s.press("<C-f>");
-    EXPECT_EQ(s.ed.mode, Mode::Find);
-    EXPECT_EQ(s.message(), "Qidirish: ");
-    // No paste, quit or menu in a prompt: their letters are text.
-    s.press("a<C-v><C-q><C-e><S-A-Ж>");
-    EXPECT_EQ(s.message(), "Qidirish: avqeЖ");
+    const Step steps[] = {
+        {"<C-f>", Mode::Find, "Qidirish: "},
+        // No paste, quit or menu in a prompt: their letters are text.
+        {"a<C-v><C-q><C-e><S-A-Ж>", Mode::Find, "Qidirish: avqeЖ"},
+        // Keys that are not text do nothing, F1 included.
+        {"<Left><Right><Up><Down><Home><End><Tab><Del><PgDn><Ins><F1>", Mode::Find, "Qidirish: avqeЖ",
+         "on|e two\nthree"},
+        // Backspace takes one whole character, however many bytes it is.
+        {"<BS>", Mode::Find, "Qidirish: avqe"},
+        {"<BS><BS><BS><BS><BS><BS>", Mode::Find, "Qidirish: "},
+        // A click moves the cursor; the prompt stays and still takes the
+        // text. The gutter is 3 columns wide, the text starts on screen row 1.
+        {"<Click:7,2>tw", Mode::Find, "Qidirish: tw", "one two\nthre|e"},
+        // Esc drops the prompt, its message and the matches.
+        {"<Esc>", Mode::Normal, ""},
+        {"<C-n>", Mode::Normal, "", "one two\nthre|e"},
+    };
+    expect_steps(s, steps);
     EXPECT_FALSE(s.ed.quit_requested);
     EXPECT_FALSE(s.ed.encoding_menu_open);
-    // Keys that are not text do nothing, F1 included.
-    s.press("<Left><Right><Up><Down><Home><End><Tab><Del><PgDn><Ins><F1>");
     EXPECT_FALSE(s.ed.help_visible);
-    EXPECT_EQ(s.message(), "Qidirish: avqeЖ");
-    EXPECT_EQ(s.marked(), "on|e two\nthree");
-    // Backspace takes one whole character, however many bytes it is.
-    s.press("<BS>");
-    EXPECT_EQ(s.message(), "Qidirish: avqe");
-    s.press("<BS><BS><BS><BS><BS><BS>");
-    EXPECT_EQ(s.message(), "Qidirish: ");
-
-    // A click moves the cursor; the prompt stays and still takes the text.
-    // The gutter is 3 columns wide, the text starts on screen row 1.
-    s.press("<Click:7,2>tw");
-    EXPECT_EQ(s.ed.cursor, at(1, 4));
-    EXPECT_EQ(s.ed.mode, Mode::Find);
-    EXPECT_EQ(s.message(), "Qidirish: tw");
-    // Esc drops the prompt, its message and the matches.
-    s.press("<Esc>");
-    EXPECT_EQ(s.ed.mode, Mode::Normal);
-    EXPECT_EQ(s.message(), "");
-    s.press("<C-n>");
-    EXPECT_EQ(s.marked(), "one two\nthre|e");
 }
 
 TEST(Dispatch, PromptsOpenEmptyAndReportNoMatch)
 {
     Session s({"alpha"});
-    s.press("<C-f>zz<Enter>");
-    EXPECT_EQ(s.ed.mode, Mode::Normal);
-    EXPECT_EQ(s.message(), "\"zz\" topilmadi");
-
-    // Nothing is kept from one prompt to the next.
-    s.press("<C-h>");
-    EXPECT_EQ(s.ed.mode, Mode::ReplaceFind);
-    EXPECT_EQ(s.message(), "Qidirish (almashtirish): ");
-    s.press("ph");
-    EXPECT_EQ(s.message(), "Qidirish (almashtirish): ph");
-    s.press("<BS>");
-    EXPECT_EQ(s.message(), "Qidirish (almashtirish): p");
-    s.press("<Esc>");
-    EXPECT_EQ(s.ed.mode, Mode::Normal);
-    EXPECT_EQ(s.message(), "");
-
-    s.press("<C-h><Enter>");  // an empty search text finds nothing
-    EXPECT_EQ(s.ed.mode, Mode::Normal);
-    EXPECT_EQ(s.message(), "\"\" topilmadi");
-
-    // Enter with a match goes on to the replacement prompt, where any Ctrl
-    // character but a is text.
-    s.press("<C-h>a<Enter>");
-    EXPECT_EQ(s.ed.mode, Mode::ReplaceWith);
-    EXPECT_EQ(s.message(), "Almashtirish: a ->   (2 ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor");
-    s.press("<C-b><C-a>");
-    EXPECT_EQ(s.ed.mode, Mode::Normal);
-    EXPECT_EQ(s.text(), "blphb");
-    EXPECT_EQ(s.message(), "2 ta almashtirildi");
+    const Step steps[] = {
+        {"<C-f>zz<Enter>", Mode::Normal, "\"zz\" topilmadi"},
+        // Nothing is kept from one prompt to the next.
+        {"<C-h>", Mode::ReplaceFind, "Qidirish (almashtirish): "},
+        {"ph", Mode::ReplaceFind, "Qidirish (almashtirish): ph"},
+        {"<BS>", Mode::ReplaceFind, "Qidirish (almashtirish): p"},
+        {"<Esc>", Mode::Normal, ""},
+        // An empty search text finds nothing.
+        {"<C-h><Enter>", Mode::Normal, "\"\" topilmadi"},
+        // Enter with a match goes on to the replacement prompt, where any
+        // Ctrl character but a is text.
+        {"<C-h>a<Enter>", Mode::ReplaceWith, "Almashtirish: a ->   (2 ta)  Enter=keyingi  Ctrl+A=hammasi  Esc=bekor"},
+        {"<C-b><C-a>", Mode::Normal, "2 ta almashtirildi", "b|lphb"},
+    };
+    expect_steps(s, steps);
 }
 
 TEST(Dispatch, QuitAsksOnceForUnsavedChanges)

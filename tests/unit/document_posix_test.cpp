@@ -14,16 +14,16 @@
 #include <utility>
 #include <vector>
 
-#include "editor/dispatch.hpp"
 #include "encoding/codec.hpp"
 #include "os/file_io.hpp"
 #include "support/editor_state.hpp"
 #include "support/files.hpp"
+#include "support/opened.hpp"
 #include "support/sample_texts.hpp"
 
 namespace fs = std::filesystem;
 
-using test_support::lines_of;
+using test_support::Opened;
 using test_support::read_bytes;
 using test_support::TempDir;
 using test_support::write_bytes;
@@ -74,40 +74,10 @@ extern "C" int __wrap_posix_fallocate(int fd, off_t offset, off_t length)
 
 namespace {
 
-Editor open_editor(const std::optional<fs::path>& path)
+void replace_text(Opened& s, std::string text)
 {
-    Editor editor;
-    auto buffer = open_document(path);
-    EXPECT_TRUE(buffer.has_value()) << (buffer ? "" : buffer.error().message);
-    if (buffer) editor.buffer = std::move(*buffer);
-    return editor;
-}
-
-void press(Editor& editor, term::KeyCode code, term::KeyModifiers modifiers = term::NONE)
-{
-    handle_event(editor, term::KeyEvent{code, modifiers, term::KeyEventKind::Press}, TimePoint{});
-}
-void ctrl(Editor& editor, char32_t c) { press(editor, term::KeyCode::character(c), term::CONTROL); }
-void type(Editor& editor, std::u32string_view text)
-{
-    for (char32_t c : text) press(editor, term::KeyCode::character(c));
-}
-// Picks an entry of the encoding menu.
-void choose(Editor& editor, char32_t digit)
-{
-    ctrl(editor, U'e');
-    type(editor, std::u32string(1, digit));
-}
-// Saves with Ctrl+S and returns the message.
-std::string save(Editor& editor)
-{
-    ctrl(editor, U's');
-    return editor.status_message.text;
-}
-void replace_text(Editor& editor, std::string text)
-{
-    editor.buffer.replace_lines({std::move(text)});
-    editor.buffer.modified = true;
+    s.ed.buffer.replace_lines({std::move(text)});
+    s.ed.buffer.modified = true;
 }
 
 std::string repeated(std::string_view piece, std::size_t total)
@@ -119,11 +89,11 @@ std::string repeated(std::string_view piece, std::size_t total)
 }
 
 // Saves as a user the file's permissions apply to: root ignores them.
-std::string save_as_unprivileged_user(Editor& editor)
+std::string save_as_unprivileged_user(Opened& s)
 {
     const bool root = ::geteuid() == 0;
     if (root && (::setegid(65534) != 0 || ::seteuid(65534) != 0)) return "could not become nobody";
-    const std::string message = save(editor);
+    const std::string message = s.message_after("<C-s>");
     if (root && (::seteuid(0) != 0 || ::setegid(0) != 0)) std::abort();
     return message;
 }
@@ -152,11 +122,10 @@ TEST(Save, UnchangedFilesAreRewrittenByteForByte)
             const std::string file =
                 encode_text(text + ending + "ikkinchi qator" + ending + ending + "oxirgi", encoding).value();
             const fs::path path = dir / "sample.txt";
-            write_bytes(path, file);
-            Editor editor = open_editor(path);
-            ASSERT_EQ(editor.buffer.encoding, encoding);
-            EXPECT_EQ(save(editor), "Saqlandi: sample.txt");
-            EXPECT_FALSE(editor.buffer.modified);
+            Opened s(path, file);
+            ASSERT_EQ(s.ed.buffer.encoding, encoding);
+            EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: sample.txt");
+            EXPECT_FALSE(s.ed.buffer.modified);
             EXPECT_EQ(read_bytes(path), file);
         }
     }
@@ -169,12 +138,12 @@ TEST(Save, ANewFileIsCreatedWithTheModeTheUmaskAllows)
     // empty for an empty UTF-8 document.
     for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{022, 0644}, {077, 0600}, {002, 0664}}) {
         const fs::path fresh = dir / ("yangi-" + std::to_string(mask) + ".txt");
-        Editor editor = open_editor(fresh);
+        Opened s(fresh);
         EXPECT_FALSE(fs::exists(fresh));
-        EXPECT_EQ(lines_of(editor), Lines{""});
-        EXPECT_EQ(editor.buffer.encoding, TextEncoding::Utf8);
+        EXPECT_EQ(s.lines(), Lines{""});
+        EXPECT_EQ(s.ed.buffer.encoding, TextEncoding::Utf8);
         const mode_t previous = ::umask(mask);
-        EXPECT_EQ(save(editor), "Saqlandi: " + fresh.filename().string());
+        EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: " + fresh.filename().string());
         ::umask(previous);
         struct stat created {};
         ASSERT_EQ(::stat(fresh.c_str(), &created), 0);
@@ -187,23 +156,18 @@ TEST(Save, UntitledDocumentsAndRefusedCharactersWriteNothing)
 {
     TempDir dir;
     // No path at all: only the explanation.
-    Editor untitled = open_editor(std::nullopt);
-    type(untitled, U"matn");
-    EXPECT_EQ(save(untitled), "Saqlash uchun fayl nomi yo'q (zep <fayl> bilan oching)");
-    EXPECT_TRUE(untitled.buffer.modified);
+    Opened untitled(std::nullopt);
+    EXPECT_EQ(untitled.message_after("matn<C-s>"), "Saqlash uchun fayl nomi yo'q (zep <fayl> bilan oching)");
+    EXPECT_TRUE(untitled.ed.buffer.modified);
     EXPECT_TRUE(fs::is_empty(dir.path()));
 
     // CP866 has no euro sign: nothing is written and the document stays modified.
     const fs::path path = dir / "pul.txt";
-    write_bytes(path, "narx: 5\n");
-    Editor money = open_editor(path);
-    press(money, term::KeyCode{term::Key::End});
-    type(money, U" €");
-    choose(money, U'7');
-    EXPECT_EQ(money.status_message.text, "Saqlash encodingi: CP866");
-    EXPECT_EQ(save(money),
+    Opened money(path, "narx: 5\n");
+    EXPECT_EQ(money.message_after("<End> €<C-e>7"), "Saqlash encodingi: CP866");
+    EXPECT_EQ(money.message_after("<C-s>"),
               "Saqlashda xato: Matn IBM866 ga to'liq o'tkazilmadi (ba'zi belgilar qo'llab-quvvatlanmaydi)");
-    EXPECT_TRUE(money.buffer.modified);
+    EXPECT_TRUE(money.ed.buffer.modified);
     EXPECT_EQ(read_bytes(path), "narx: 5\n");
 }
 
@@ -211,11 +175,10 @@ TEST(Save, SaqlandiOnlyOnceTheFileItselfIsFlushed)
 {
     TempDir dir;
     const fs::path path = dir / "hujjat.txt";
-    write_bytes(path, "eski\n");
-    Editor editor = open_editor(path);
-    type(editor, U"yangi ");
+    Opened s(path, "eski\n");
+    s.press("yangi ");
     flushes.clear();
-    EXPECT_EQ(save(editor), "Saqlandi: hujjat.txt");
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: hujjat.txt");
     struct stat saved {};
     ASSERT_EQ(::stat(path.c_str(), &saved), 0);
     ASSERT_FALSE(flushes.empty()) << "reported saved without a flush";
@@ -224,10 +187,9 @@ TEST(Save, SaqlandiOnlyOnceTheFileItselfIsFlushed)
     EXPECT_EQ(flushes.back().bytes, "yangi eski\n");
 
     // A flush that fails is a save that failed: the old bytes go back.
-    type(editor, U"!");
     failing_flushes = 1;
-    EXPECT_EQ(save(editor), "Saqlashda xato: Input/output error (os error 5)");
-    EXPECT_TRUE(editor.buffer.modified);
+    EXPECT_EQ(s.message_after("!<C-s>"), "Saqlashda xato: Input/output error (os error 5)");
+    EXPECT_TRUE(s.ed.buffer.modified);
     EXPECT_EQ(read_bytes(path), "yangi eski\n");
 }
 
@@ -245,14 +207,11 @@ TEST(Save, KeepsTheFileItselfItsInodeOwnerAndPermissions)
     struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
 
-    Editor editor = open_editor(path);
-    type(editor, U"Yangi ");
-    EXPECT_EQ(save(editor), "Saqlandi: hujjat.txt");
+    Opened s(path);
+    EXPECT_EQ(s.message_after("Yangi <C-s>"), "Saqlandi: hujjat.txt");
     EXPECT_EQ(read_bytes(path), "Yangi birinchi\nikkinchi uzun qator\n");
     // Shorter content is cut to its own length.
-    ctrl(editor, U'a');
-    type(editor, U"qisqa");
-    save(editor);
+    s.press("<C-a>qisqa<C-s>");
     EXPECT_EQ(read_bytes(path), "qisqa");
 
     struct stat after {};
@@ -271,11 +230,10 @@ TEST(Save, FailuresLeaveTheOldContentAndSayWhy)
     const fs::path directory = dir / "papka";
     fs::create_directory(directory);
     write_bytes(directory / "ichida.txt", "tegilmaydi");
-    Editor into_directory = open_editor(std::nullopt);
-    into_directory.buffer.path = directory;
-    type(into_directory, U"matn");
-    EXPECT_EQ(save(into_directory), "Saqlashda xato: Is a directory (os error 21)");
-    EXPECT_TRUE(into_directory.buffer.modified);
+    Opened into_directory(std::nullopt);
+    into_directory.ed.buffer.path = directory;
+    EXPECT_EQ(into_directory.message_after("matn<C-s>"), "Saqlashda xato: Is a directory (os error 21)");
+    EXPECT_TRUE(into_directory.ed.buffer.modified);
     EXPECT_EQ(read_bytes(directory / "ichida.txt"), "tegilmaydi");
 
     // A read-only file, saved by a user the permissions apply to.
@@ -283,16 +241,15 @@ TEST(Save, FailuresLeaveTheOldContentAndSayWhy)
     const fs::path locked = dir / "faqat-oqish.txt";
     write_bytes(locked, "eski matn\n");
     ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
-    Editor read_only = open_editor(locked);
-    type(read_only, U"yangi ");
+    Opened read_only(locked);
+    read_only.press("yangi ");
     EXPECT_EQ(save_as_unprivileged_user(read_only), "Saqlashda xato: Permission denied (os error 13)");
     EXPECT_EQ(read_bytes(locked), "eski matn\n");
-    EXPECT_TRUE(read_only.buffer.modified);
+    EXPECT_TRUE(read_only.ed.buffer.modified);
 
     // A file that may be written but not read still saves.
     const fs::path write_only = dir / "faqat-yozish.txt";
-    write_bytes(write_only, "eski matn, uzunroq\n");
-    Editor writer = open_editor(write_only);
+    Opened writer(write_only, "eski matn, uzunroq\n");
     ASSERT_EQ(::chmod(write_only.c_str(), 0222), 0);
     replace_text(writer, "yangi");
     EXPECT_EQ(save_as_unprivileged_user(writer), "Saqlandi: faqat-yozish.txt");
@@ -302,11 +259,10 @@ TEST(Save, FailuresLeaveTheOldContentAndSayWhy)
     // keep: the save reports the error instead of waiting on the pipe.
     const fs::path fifo = dir / "quvur";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    Editor piped = open_editor(std::nullopt);
-    piped.buffer.path = fifo;
-    type(piped, U"matn");
+    Opened piped(std::nullopt);
+    piped.ed.buffer.path = fifo;
     ::alarm(10);  // a save that waits on the pipe ends the test
-    EXPECT_EQ(save(piped), "Saqlashda xato: Illegal seek (os error 29)");
+    EXPECT_EQ(piped.message_after("matn<C-s>"), "Saqlashda xato: Illegal seek (os error 29)");
     ::alarm(0);
 }
 
@@ -316,13 +272,12 @@ TEST(Save, APreallocationThatFailsHalfWayLeavesTheFileAsItWas)
 {
     TempDir dir;
     const fs::path grown = dir / "kattalashgan.txt";
-    write_bytes(grown, "qisqa\n");
-    Editor longer = open_editor(grown);
+    Opened longer(grown, "qisqa\n");
     replace_text(longer, repeated("ancha uzunroq matn, ", 100000));
     failing_preallocation = true;
-    EXPECT_EQ(save(longer), "Saqlashda xato: No space left on device (os error 28)");
+    EXPECT_EQ(longer.message_after("<C-s>"), "Saqlashda xato: No space left on device (os error 28)");
     EXPECT_FALSE(failing_preallocation) << "the save did not preallocate";
-    EXPECT_TRUE(longer.buffer.modified);
+    EXPECT_TRUE(longer.ed.buffer.modified);
     EXPECT_EQ(read_bytes(grown), "qisqa\n");
 }
 
@@ -352,16 +307,16 @@ TEST(Save, AFullFileSystemStopsTheSaveBeforeAnyOldByteIsLost)
         ::close(fd);
     }
 
-    Editor editor = open_editor(path);
+    Opened s(path);
     const std::string longer = repeated("yangi va ancha uzunroq matn, ", 40000);
-    replace_text(editor, longer);
-    EXPECT_EQ(save(editor), "Saqlashda xato: No space left on device (os error 28)");
-    EXPECT_TRUE(editor.buffer.modified);
+    replace_text(s, longer);
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlashda xato: No space left on device (os error 28)");
+    EXPECT_TRUE(s.ed.buffer.modified);
     EXPECT_EQ(read_bytes(path), old);
 
     // With room made, the same document saves.
     fs::remove(mount_point / "to'ldiruvchi");
-    EXPECT_EQ(save(editor), "Saqlandi: hujjat.txt");
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: hujjat.txt");
     EXPECT_EQ(read_bytes(path), longer);
 }
 
@@ -370,8 +325,7 @@ TEST(Save, AFileSizeLimitMidWayPutsTheOldContentBack)
     TempDir dir;
     const fs::path path = dir / "katta.txt";
     const std::string old = repeated("0123456789 eski qator\n", 64 * 1024);
-    write_bytes(path, old);
-    Editor editor = open_editor(path);
+    Opened s(path, old);
 
     rlimit previous{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
@@ -388,38 +342,30 @@ TEST(Save, AFileSizeLimitMidWayPutsTheOldContentBack)
     // SIGXFSZ that comes with the failure. Longer than the file: refused
     // before the first byte is written.
     for (std::size_t size : {48 * 1024, 96 * 1024}) {
-        replace_text(editor, repeated("yangi ", size));
-        EXPECT_EQ(save(editor), "Saqlashda xato: File too large (os error 27)");
-        EXPECT_TRUE(editor.buffer.modified);
+        replace_text(s, repeated("yangi ", size));
+        EXPECT_EQ(s.message_after("<C-s>"), "Saqlashda xato: File too large (os error 27)");
+        EXPECT_TRUE(s.ed.buffer.modified);
         EXPECT_EQ(read_bytes(path), old);
     }
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &previous), 0);
-    EXPECT_EQ(save(editor), "Saqlandi: katta.txt");
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: katta.txt");
     EXPECT_EQ(read_bytes(path), repeated("yangi ", 96 * 1024));
 }
 
 TEST(EncodingMenu, OpensStaysOpenForOtherKeysAndClosesWithEsc)
 {
-    Editor editor;
-    editor.buffer = Buffer(Lines{"salom", ""});
-    editor.cursor = Position{0, 3};
-    editor.anchor = Position{0, 1};
+    test_support::Session s;
+    s.load("s[al|]om\n");
     const std::string menu = "Encoding: [1]UTF-8  [2]UTF-8 BOM  [3]UTF-16 LE  [4]UTF-16 BE  [5]CP1251  [6]CP1252  "
                              "[7]CP866   Esc=bekor";
-    ctrl(editor, U'e');
-    type(editor, U"980aZ");
-    press(editor, term::KeyCode{term::Key::Enter});
-    EXPECT_TRUE(editor.encoding_menu_open);
-    EXPECT_EQ(editor.status_message.text, menu);
-    EXPECT_EQ(editor.cursor, (Position{0, 3}));
-    EXPECT_EQ(editor.anchor, (Position{0, 1}));
-    EXPECT_EQ(editor.buffer.encoding, TextEncoding::Utf8);
-    EXPECT_EQ(lines_of(editor), (Lines{"salom", ""}));
+    EXPECT_EQ(s.message_after("<C-e>980aZ<Enter>"), menu);
+    EXPECT_TRUE(s.ed.encoding_menu_open);
+    EXPECT_EQ(s.marked(), "s[al|]om\n");
+    EXPECT_EQ(s.ed.buffer.encoding, TextEncoding::Utf8);
 
-    press(editor, term::KeyCode{term::Key::Esc});
-    EXPECT_FALSE(editor.encoding_menu_open);
-    EXPECT_EQ(editor.status_message.text, "");
-    EXPECT_EQ(editor.buffer.encoding, TextEncoding::Utf8);
+    EXPECT_EQ(s.message_after("<Esc>"), "");
+    EXPECT_FALSE(s.ed.encoding_menu_open);
+    EXPECT_EQ(s.ed.buffer.encoding, TextEncoding::Utf8);
 }
 
 // A choice reloads an unchanged file in the encoding chosen; after an edit,
@@ -453,19 +399,19 @@ TEST(EncodingMenu, AChoiceReloadsOrSetsTheNextSavesEncoding)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.message);
         if (row.file) write_bytes(path, *row.file);
-        Editor editor = open_editor(row.file ? std::optional(path) : std::nullopt);
-        press(editor, term::KeyCode{term::Key::End});
-        type(editor, row.typed);
+        Opened s(row.file ? std::optional(path) : std::nullopt);
+        s.press("<End>");
+        s.type(row.typed);
         if (row.now) write_bytes(path, *row.now);
-        choose(editor, row.digit);
-        EXPECT_FALSE(editor.encoding_menu_open);
-        EXPECT_EQ(editor.status_message.text, row.message);
-        EXPECT_EQ(lines_of(editor), row.lines);
-        EXPECT_EQ(editor.buffer.encoding, encoding_for_menu_key(row.digit));
-        EXPECT_EQ(editor.buffer.modified, !row.typed.empty());
+        s.choose(row.digit);
+        EXPECT_FALSE(s.ed.encoding_menu_open);
+        EXPECT_EQ(s.message(), row.message);
+        EXPECT_EQ(s.lines(), row.lines);
+        EXPECT_EQ(s.ed.buffer.encoding, encoding_for_menu_key(row.digit));
+        EXPECT_EQ(s.ed.buffer.modified, !row.typed.empty());
         if (!row.file) continue;
         EXPECT_EQ(read_bytes(path), row.now.value_or(*row.file)) << "the choice wrote the file";
-        save(editor);
+        s.press("<C-s>");
         EXPECT_EQ(read_bytes(path), row.saved);
     }
 }
@@ -474,54 +420,47 @@ TEST(EncodingMenu, AReloadForgetsWhatDescribedTheOldText)
 {
     TempDir dir;
     const fs::path path = dir / "kafe.txt";
-    write_bytes(path, "caf\xC3\xA9\r\nikki\r\n");
-    Editor editor = open_editor(path);
+    Opened s(path, "caf\xC3\xA9\r\nikki\r\n");
     // An edit, saved: the document is unchanged but has a history.
-    press(editor, term::KeyCode{term::Key::Down});
-    type(editor, U"X");
-    save(editor);
-    editor.anchor = Position{1, 0};
-    editor.matches = {Position{1, 1}};
-    editor.current_match = 0;
-    editor.top_line = 1;
-    editor.left_column = 2;
+    s.press("<Down>X<C-s>");
+    s.ed.anchor = Position{1, 0};
+    s.ed.matches = {Position{1, 1}};
+    s.ed.current_match = 0;
+    s.ed.top_line = 1;
+    s.ed.left_column = 2;
 
-    choose(editor, U'5');
-    EXPECT_EQ(lines_of(editor), (Lines{"caf\u0413\u00A9", "Xikki", ""}));
-    EXPECT_EQ(editor.cursor, (Position{0, 0}));
-    EXPECT_EQ(editor.top_line, 0u);
-    EXPECT_EQ(editor.left_column, 0u);
-    EXPECT_FALSE(editor.anchor.has_value());
-    EXPECT_TRUE(editor.matches.empty());
-    EXPECT_FALSE(editor.current_match.has_value());
+    s.choose(U'5');
+    EXPECT_EQ(s.marked(), "|caf\u0413\u00A9\nXikki\n");
+    EXPECT_EQ(s.ed.top_line, 0u);
+    EXPECT_EQ(s.ed.left_column, 0u);
+    EXPECT_TRUE(s.ed.matches.empty());
+    EXPECT_FALSE(s.ed.current_match.has_value());
     // Undo has nothing to take back.
-    ctrl(editor, U'z');
-    ctrl(editor, U'y');
-    EXPECT_EQ(lines_of(editor), (Lines{"caf\u0413\u00A9", "Xikki", ""}));
-    EXPECT_FALSE(editor.buffer.modified);
+    s.press("<C-z><C-y>");
+    EXPECT_EQ(s.lines(), (Lines{"caf\u0413\u00A9", "Xikki", ""}));
+    EXPECT_FALSE(s.ed.buffer.modified);
 
     // A deleted file cannot be read again: the document stays as it was.
     fs::remove(path);
-    choose(editor, U'6');
-    EXPECT_FALSE(editor.encoding_menu_open);
-    EXPECT_EQ(editor.status_message.text, "Xato: No such file or directory (os error 2)");
-    EXPECT_EQ(lines_of(editor), (Lines{"caf\u0413\u00A9", "Xikki", ""}));
-    EXPECT_EQ(editor.buffer.encoding, TextEncoding::Cp1251);
+    s.choose(U'6');
+    EXPECT_FALSE(s.ed.encoding_menu_open);
+    EXPECT_EQ(s.message(), "Xato: No such file or directory (os error 2)");
+    EXPECT_EQ(s.lines(), (Lines{"caf\u0413\u00A9", "Xikki", ""}));
+    EXPECT_EQ(s.ed.buffer.encoding, TextEncoding::Cp1251);
 }
 
 TEST(OpenDocument, MissingFilesDirectoriesEmptyFilesAndPipes)
 {
     TempDir dir;
-    Editor untitled = open_editor(std::nullopt);
-    EXPECT_FALSE(untitled.buffer.path.has_value());
-    EXPECT_EQ(untitled.buffer.line_ending, LineEnding::CrLf);
+    Opened untitled(std::nullopt);
+    EXPECT_FALSE(untitled.ed.buffer.path.has_value());
+    EXPECT_EQ(untitled.ed.buffer.line_ending, LineEnding::CrLf);
 
     const fs::path empty = dir / "bo'sh.txt";
-    write_bytes(empty, "");
-    Editor editor = open_editor(empty);
-    EXPECT_EQ(lines_of(editor), Lines{""});
-    EXPECT_EQ(editor.buffer.path, empty);
-    EXPECT_FALSE(editor.buffer.modified);
+    Opened s(empty, "");
+    EXPECT_EQ(s.lines(), Lines{""});
+    EXPECT_EQ(s.ed.buffer.path, empty);
+    EXPECT_FALSE(s.ed.buffer.modified);
 
     EXPECT_EQ(open_document(dir.path()).error().message, "Is a directory (os error 21)");
     EXPECT_EQ(read_file_bytes(dir / "yo'q").error().message, "No such file or directory (os error 2)");
@@ -537,10 +476,10 @@ TEST(OpenDocument, MissingFilesDirectoriesEmptyFilesAndPipes)
     const std::string piped = "salom\r\ndunyo";
     ASSERT_EQ(::write(fds[1], piped.data(), piped.size()), static_cast<ssize_t>(piped.size()));
     ::close(fds[1]);
-    Editor reader = open_editor(fs::path("/proc/self/fd") / std::to_string(fds[0]));
+    Opened reader(fs::path("/proc/self/fd") / std::to_string(fds[0]));
     ::close(fds[0]);
-    EXPECT_EQ(lines_of(reader), (Lines{"salom", "dunyo"}));
-    EXPECT_EQ(reader.buffer.line_ending, LineEnding::CrLf);
+    EXPECT_EQ(reader.lines(), (Lines{"salom", "dunyo"}));
+    EXPECT_EQ(reader.ed.buffer.line_ending, LineEnding::CrLf);
 }
 
 TEST(FileDisplayName, LastPlainComponentOrUntitled)

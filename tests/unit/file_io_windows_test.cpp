@@ -22,6 +22,7 @@
 #include "os/long_path.hpp"
 #include "os/wide_text.hpp"
 #include "support/files.hpp"
+#include "support/opened.hpp"
 #include "support/sample_texts.hpp"
 #include "support/session.hpp"
 #include "support/text.hpp"
@@ -37,26 +38,11 @@ namespace {
 using test_support::FRENCH;
 using test_support::RUSSIAN;
 
+using test_support::Opened;
 using test_support::read_bytes;
 using test_support::Session;
 using test_support::TempDir;
 using test_support::write_bytes;
-
-// An editor with the document opened from `path`, as start-up opens it.
-struct Opened : Session {
-    explicit Opened(const fs::path& path) : Session({""})
-    {
-        auto buffer = open_document(path);
-        EXPECT_TRUE(buffer.has_value()) << (buffer ? "" : buffer.error().message);
-        if (buffer) ed.buffer = std::move(*buffer);
-    }
-    // Ctrl+E and a digit: the encoding menu's choice.
-    void choose(char32_t digit)
-    {
-        ctrl(U'e');
-        ch(digit);
-    }
-};
 
 std::string encoded(std::string_view text, TextEncoding encoding)
 {
@@ -163,13 +149,10 @@ TEST(WindowsSave, UnchangedFilesAreRewrittenByteForByte)
             const std::string e(ending);
             const std::string file = encoded(text + e + "ikkinchi qator" + e + e + "oxirgi", encoding);
             const fs::path path = dir / "namuna.txt";
-            write_bytes(path, file);
-
-            Opened session(path);
+            Opened session(path, file);
             ASSERT_EQ(session.ed.buffer.encoding, encoding);
             EXPECT_EQ(session.ed.buffer.line_ending, ending == "\n" ? LineEnding::Lf : LineEnding::CrLf);
-            session.ctrl(U's');
-            EXPECT_EQ(session.message(), "Saqlandi: namuna.txt");
+            EXPECT_EQ(session.message_after("<C-s>"), "Saqlandi: namuna.txt");
             EXPECT_FALSE(session.ed.buffer.modified);
             EXPECT_EQ(read_bytes(path), file);
         }
@@ -185,17 +168,12 @@ TEST(WindowsSave, CreatesANewFileOnTheFirstSave)
     EXPECT_EQ(session.lines(), std::vector<std::string>{""});
     EXPECT_EQ(session.ed.buffer.path, fresh);
 
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: yangi.txt");
+    EXPECT_EQ(session.message_after("<C-s>"), "Saqlandi: yangi.txt");
     ASSERT_TRUE(fs::exists(fresh));
     EXPECT_EQ(read_bytes(fresh), "");
 
     // A new document ends its lines in CR LF on every platform.
-    session.type(U"birinchi");
-    session.key(term::Key::Enter);
-    session.type(U"ikkinchi");
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: yangi.txt");
+    EXPECT_EQ(session.message_after("birinchi<Enter>ikkinchi<C-s>"), "Saqlandi: yangi.txt");
     EXPECT_EQ(read_bytes(fresh), "birinchi\r\nikkinchi");
 }
 
@@ -213,16 +191,11 @@ TEST(WindowsSave, OverwritesTheSameFileInPlaceKeepingItsAttributes)
     const bool hidden_kept_by_volume = (before.attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
 
     Opened session(path);
-    session.type(U"Yangi va uzunroq ");
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: hujjat.txt");
+    EXPECT_EQ(session.message_after("Yangi va uzunroq <C-s>"), "Saqlandi: hujjat.txt");
     EXPECT_EQ(read_bytes(path), "Yangi va uzunroq birinchi\r\nikkinchi uzun qator\r\n");
 
     // Shorter content is cut to its own length.
-    session.ctrl(U'a');
-    session.type(U"qisqa");
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: hujjat.txt");
+    EXPECT_EQ(session.message_after("<C-a>qisqa<C-s>"), "Saqlandi: hujjat.txt");
     EXPECT_EQ(read_bytes(path), "qisqa");
 
     const FileFacts after = facts_of(path);
@@ -255,8 +228,7 @@ TEST(WindowsSave, ADirectoryOrAReadOnlyFileIsRefusedAndLeftAsItWas)
     EXPECT_EQ(read_bytes(directory / "ichida.txt"), "tegilmaydi");
 
     const fs::path path = dir / "faqat-oqish.txt";
-    write_bytes(path, "eski matn\r\n");
-    Opened session(path);
+    Opened session(path, "eski matn\r\n");
     ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_NE(facts_of(path).attributes & FILE_ATTRIBUTE_READONLY, 0u);
     // Wine keeps the flag as the file's Unix write bits, which do not stop
@@ -269,9 +241,8 @@ TEST(WindowsSave, ADirectoryOrAReadOnlyFileIsRefusedAndLeftAsItWas)
         GTEST_SKIP() << "this system lets the read-only file be opened for writing (Wine run as root); "
                         "the refused save is not tested here";
     }
-    session.type(U"yangi ");
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlashda xato: " + system_text(ERROR_ACCESS_DENIED) + " (os error 5)");
+    EXPECT_EQ(session.message_after("yangi <C-s>"),
+              "Saqlashda xato: " + system_text(ERROR_ACCESS_DENIED) + " (os error 5)");
     EXPECT_TRUE(session.ed.buffer.modified);
     EXPECT_EQ(read_bytes(path), "eski matn\r\n");
     EXPECT_EQ(session.lines(), (std::vector<std::string>{"yangi eski matn", ""}));
@@ -279,8 +250,7 @@ TEST(WindowsSave, ADirectoryOrAReadOnlyFileIsRefusedAndLeftAsItWas)
 
     // Once the user lifts the flag, the same document saves.
     ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: faqat-oqish.txt");
+    EXPECT_EQ(session.message_after("<C-s>"), "Saqlandi: faqat-oqish.txt");
     EXPECT_EQ(read_bytes(path), "yangi eski matn\r\n");
 }
 
@@ -290,8 +260,7 @@ TEST(WindowsSave, AFailedSaveLeavesTheOldContent)
     const fs::path path = dir / "eski.txt";
     std::string old;
     for (int row = 0; row < 100; ++row) old += "eski qator " + std::to_string(row) + "\r\n";
-    write_bytes(path, old);
-    Opened session(path);
+    Opened session(path, old);
 
     // Another program has a view of the file mapped: the system refuses to
     // cut the file below it, after the new bytes went in. The old ones are
@@ -302,23 +271,19 @@ TEST(WindowsSave, AFailedSaveLeavesTheOldContent)
         ASSERT_NE(mapping, nullptr) << "error " << ::GetLastError();
         const void* view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
         ASSERT_NE(view, nullptr) << "error " << ::GetLastError();
-        session.ctrl(U'a');
-        session.type(U"qisqa");
-        session.ctrl(U's');
+        session.press("<C-a>qisqa<C-s>");
         ::UnmapViewOfFile(view);
         ::CloseHandle(mapping);
         EXPECT_EQ(session.message(), "Saqlashda xato: " + system_text(ERROR_USER_MAPPED_FILE) + " (os error 1224)");
         EXPECT_TRUE(session.ed.buffer.modified);
         EXPECT_EQ(read_bytes(path), old);
     }
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: eski.txt");
+    EXPECT_EQ(session.message_after("<C-s>"), "Saqlandi: eski.txt");
     EXPECT_EQ(read_bytes(path), "qisqa");
 
     // A range another program has locked cannot be written: a longer text
     // is refused and the file keeps what it had.
-    write_bytes(path, old);
-    Opened locked(path);
+    Opened locked(path, old);
     {
         OtherProgram holder(path, GENERIC_READ | GENERIC_WRITE, SHARE_ALL);
         OVERLAPPED at{};
@@ -333,16 +298,13 @@ TEST(WindowsSave, AFailedSaveLeavesTheOldContent)
             std::cout << "[  NOTE    ] this system lets locked ranges be written; the locked save is not tested\n";
             return;
         }
-        locked.key(term::Key::End);
-        locked.type(U" va yana bir oz");
-        locked.ctrl(U's');
+        locked.press("<End> va yana bir oz<C-s>");
         ::UnlockFileEx(holder.get(), 0, 10, 0, &at);
         EXPECT_EQ(locked.message(), "Saqlashda xato: " + system_text(ERROR_LOCK_VIOLATION) + " (os error 33)");
         EXPECT_TRUE(locked.ed.buffer.modified);
         EXPECT_EQ(read_bytes(path), old);
     }
-    locked.ctrl(U's');
-    EXPECT_EQ(locked.message(), "Saqlandi: eski.txt");
+    EXPECT_EQ(locked.message_after("<C-s>"), "Saqlandi: eski.txt");
     EXPECT_EQ(read_bytes(path), "eski qator 0 va yana bir oz\r\n" + old.substr(old.find('\n') + 1));
 }
 
@@ -366,10 +328,8 @@ TEST(WindowsSaveLimit, AWriteStoppedPartWayPutsTheOldBytesBack)
     // the limit, so that the writing stops at it.
     std::string text;
     for (int row = 0; text.size() < limit + 1000; ++row) text += "yangi qator " + std::to_string(row) + "\n";
-    session.ctrl(U'a');
     ASSERT_TRUE(session.ed.clipboard->put_text(text));
-    session.ctrl(U'v');
-    session.ctrl(U's');
+    session.press("<C-a><C-v><C-s>");
     EXPECT_TRUE(session.message().starts_with("Saqlashda xato: ")) << session.message();
     EXPECT_TRUE(session.ed.buffer.modified);
     EXPECT_EQ(read_bytes(path), old);
@@ -380,8 +340,7 @@ TEST(WindowsReload, AnotherEncodingThenADeletedFile)
     TempDir dir;
     const fs::path path = dir / "matn.txt";
     // Valid UTF-8, so it opens as UTF-8; as CP1251 the same bytes say more.
-    write_bytes(path, "caf\xC3\xA9\r\nX\r\n");
-    Opened session(path);
+    Opened session(path, "caf\xC3\xA9\r\nX\r\n");
     ASSERT_EQ(session.ed.buffer.encoding, TextEncoding::Utf8);
     EXPECT_EQ(session.lines(), (std::vector<std::string>{"caf\u00E9", "X", ""}));
     session.ed.cursor = test_support::at(1, 1);
@@ -428,9 +387,7 @@ TEST(WindowsSharing, FilesOthersHoldOpenWithSharingAreReadAndSaved)
         EXPECT_EQ(*bytes, "boshlang'ich\r\n");
 
         Opened session(path);
-        session.type(U"yangi ");
-        session.ctrl(U's');
-        EXPECT_EQ(session.message(), "Saqlandi: umumiy.txt");
+        EXPECT_EQ(session.message_after("yangi <C-s>"), "Saqlandi: umumiy.txt");
         EXPECT_EQ(other.read_all(), "yangi boshlang'ich\r\n");
     }
 
@@ -487,9 +444,7 @@ TEST(WindowsSharing, AFileHeldExclusivelyCannotBeReadOrSaved)
         ASSERT_FALSE(opened.has_value());
         EXPECT_EQ(opened.error().message, violation);
 
-        session.type(U"o'zgarish ");
-        session.ctrl(U's');
-        EXPECT_EQ(session.message(), "Saqlashda xato: " + violation);
+        EXPECT_EQ(session.message_after("o'zgarish <C-s>"), "Saqlashda xato: " + violation);
         EXPECT_TRUE(session.ed.buffer.modified);
 
         // A reload is refused the same way; the edited text stays.
@@ -500,8 +455,7 @@ TEST(WindowsSharing, AFileHeldExclusivelyCannotBeReadOrSaved)
         EXPECT_EQ(session.ed.buffer.encoding, TextEncoding::Utf8);
     }
     EXPECT_EQ(read_bytes(path), "band qilingan\r\n");
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: band.txt");
+    EXPECT_EQ(session.message_after("<C-s>"), "Saqlandi: band.txt");
     EXPECT_EQ(read_bytes(path), "o'zgarish band qilingan\r\n");
 }
 
@@ -512,15 +466,11 @@ TEST(WindowsPaths, NamesInAnyScriptOpenSaveAndReload)
     ASSERT_TRUE(fs::create_directory(folder));
     const std::u8string name = u8"эслатма_笔记_😀.txt";
     const fs::path path = folder / fs::path(name);
-    write_bytes(path, "Привет\r\nмир\r\n");
-
-    Opened session(path);
+    Opened session(path, "Привет\r\nмир\r\n");
     EXPECT_EQ(session.lines(), (std::vector<std::string>{"Привет", "мир", ""}));
     EXPECT_EQ(file_display_name(session.ed.buffer), from_u8(name));
 
-    session.type(U"你好 ");
-    session.ctrl(U's');
-    EXPECT_EQ(session.message(), "Saqlandi: " + from_u8(name));
+    EXPECT_EQ(session.message_after("你好 <C-s>"), "Saqlandi: " + from_u8(name));
     EXPECT_EQ(read_bytes(path), "你好 Привет\r\nмир\r\n");
     // The one file, under its own name: no second file with a mangled one.
     std::vector<std::u8string> names;
@@ -528,22 +478,16 @@ TEST(WindowsPaths, NamesInAnyScriptOpenSaveAndReload)
     EXPECT_EQ(names, std::vector<std::u8string>{name});
 
     // Saved in CP1251 and read back as such.
-    session.ctrl(U'a');
-    session.type(U"Здравствуй");
-    session.choose(U'5');
-    EXPECT_EQ(session.message(), "Saqlash encodingi: CP1251");
-    session.ctrl(U's');
+    EXPECT_EQ(session.message_after("<C-a>Здравствуй<C-e>5"), "Saqlash encodingi: CP1251");
+    session.press("<C-s>");
     EXPECT_EQ(read_bytes(path), "\xC7\xE4\xF0\xE0\xE2\xF1\xF2\xE2\xF3\xE9");
-    session.choose(U'5');
-    EXPECT_EQ(session.message(), "Qayta o'qildi: CP1251");
+    EXPECT_EQ(session.message_after("<C-e>5"), "Qayta o'qildi: CP1251");
     EXPECT_EQ(session.lines(), std::vector<std::string>{"Здравствуй"});
 
     // A new file under such a name appears at the first save.
     const fs::path fresh = folder / fs::path(u8"новый_新しい_🎉.txt");
     Opened created(fresh);
-    created.type(U"salom");
-    created.ctrl(U's');
-    EXPECT_EQ(created.message(), "Saqlandi: " + from_u8(u8"новый_新しい_🎉.txt"));
+    EXPECT_EQ(created.message_after("salom<C-s>"), "Saqlandi: " + from_u8(u8"новый_新しい_🎉.txt"));
     EXPECT_EQ(read_bytes(fresh), "salom");
 
     // The path as UTF-8 text and back, the way the command line hands it over.

@@ -22,41 +22,26 @@
 #include <unistd.h>
 #include <vector>
 
-#include "editor/dispatch.hpp"
 #include "editor/document.hpp"
-#include "editor/editing.hpp"
 #include "editor/messages.hpp"
 #include "editor/recovery.hpp"
 #include "encoding/codec.hpp"
 #include "os/file_io.hpp"
 #include "support/files.hpp"
-#include "text/lines.hpp"
+#include "support/opened.hpp"
+#include "support/text.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using test_support::Opened;
 using test_support::read_bytes;
 using test_support::TempDir;
+using test_support::text_of;
 using test_support::write_bytes;
 
 constexpr std::string_view CHANGED = "Fayl diskda o'zgargan! Ustidan yozish uchun Ctrl+S ni yana bosing.";
-
-void press(Editor& editor, term::KeyCode code, term::KeyModifiers modifiers = term::NONE)
-{
-    handle_event(editor, term::KeyEvent{code, modifiers, term::KeyEventKind::Press}, TimePoint{});
-}
-void ctrl(Editor& editor, char32_t c) { press(editor, term::KeyCode::character(c), term::CONTROL); }
-void type(Editor& editor, char32_t c) { press(editor, term::KeyCode::character(c)); }
-
-Editor open_editor(const fs::path& path)
-{
-    Editor editor;
-    auto buffer = open_document(path);
-    EXPECT_TRUE(buffer.has_value()) << (buffer ? "" : msg::error_text(buffer.error()));
-    if (buffer) editor.buffer = std::move(*buffer);
-    return editor;
-}
 
 // Another program at work on the file: a shell command run in its own process.
 void another_process(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
@@ -97,48 +82,36 @@ TEST(SaveOverAnotherProgramsChange, WarnsFirstAndOverwritesOnTheNextCtrlS)
 {
     TempDir dir;
     const fs::path path = dir / "eslatma.txt";
-    write_bytes(path, "eski\n");
-    Editor editor = open_editor(path);
+    Opened s(path, "eski\n");
     another_process("printf 'boshqa dastur\\n' > " + quoted(path));
-    type(editor, U'x');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, CHANGED);
+    EXPECT_EQ(s.message_after("x<C-s>"), CHANGED);
     EXPECT_EQ(read_bytes(path), "boshqa dastur\n");
     // Any other key press in between disarms it, a Ctrl key too.
-    ctrl(editor, U'l');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, CHANGED);
+    EXPECT_EQ(s.message_after("<C-l><C-s>"), CHANGED);
     EXPECT_EQ(read_bytes(path), "boshqa dastur\n");
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, "Saqlandi: eslatma.txt");
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: eslatma.txt");
     EXPECT_EQ(read_bytes(path), "xeski\n");
     // Saved, the file is as the editor knows it again.
-    type(editor, U'y');
-    ctrl(editor, U's');
+    s.press("y<C-s>");
     EXPECT_EQ(read_bytes(path), "xyeski\n");
 
     // Another file put in its place, with the same size and time: only its
     // identity tells.
     another_process("cd " + quoted(dir.path()) + " && printf 'XYESKI\\n' > yangi && touch -r eslatma.txt yangi && " +
                     "mv yangi eslatma.txt");
-    type(editor, U'z');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, CHANGED);
+    EXPECT_EQ(s.message_after("z<C-s>"), CHANGED);
     EXPECT_EQ(read_bytes(path), "XYESKI\n");
 
     // A file that has gone is simply made again.
     another_process("rm " + quoted(path));
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, "Saqlandi: eslatma.txt");
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: eslatma.txt");
     EXPECT_EQ(read_bytes(path), "xyzeski\n");
 
     // A file another program made where there was none is its.
     const fs::path fresh = dir / "yangi.txt";
-    Editor new_document = open_editor(fresh);
+    Opened new_document(fresh);
     another_process("printf 'birinchi\\n' > " + quoted(fresh));
-    type(new_document, U'a');
-    ctrl(new_document, U's');
-    EXPECT_EQ(new_document.status_message.text, CHANGED);
+    EXPECT_EQ(new_document.message_after("a<C-s>"), CHANGED);
     EXPECT_EQ(read_bytes(fresh), "birinchi\n");
 }
 
@@ -146,15 +119,10 @@ TEST(SaveOverAnotherProgramsChange, AReloadTakesTheFileAsItIsNow)
 {
     TempDir dir;
     const fs::path path = dir / "eslatma.txt";
-    write_bytes(path, "eski\n");
-    Editor editor = open_editor(path);
+    Opened s(path, "eski\n");
     another_process("printf 'yangi\\n' > " + quoted(path));
-    ctrl(editor, U'e');
-    type(editor, U'1');
-    ASSERT_EQ(editor.status_message.text, "Qayta o'qildi: UTF-8");
-    type(editor, U'x');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, "Saqlandi: eslatma.txt");
+    ASSERT_EQ(s.message_after("<C-e>1"), "Qayta o'qildi: UTF-8");
+    EXPECT_EQ(s.message_after("x<C-s>"), "Saqlandi: eslatma.txt");
     EXPECT_EQ(read_bytes(path), "xyangi\n");
 }
 
@@ -164,26 +132,18 @@ TEST(UnreadableBytes, TheFirstCtrlSWarnsWithTheirCountAndTheNextOneSaves)
     const fs::path path = dir / "buzuq.txt";
     const std::string bytes = "a\xFF"
                               "b\xE2\x82\n";
-    write_bytes(path, bytes);
-    Editor editor = open_editor(path);
-    // Read as UTF-8, whatever the detector made of so few bytes.
-    ctrl(editor, U'e');
-    type(editor, U'1');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text,
+    Opened s(path, bytes);
+    // Read as UTF-8 (Ctrl+E 1), whatever the detector made of so few bytes.
+    EXPECT_EQ(s.message_after("<C-e>1<C-s>"),
               "3 ta bayt o'qilmadi va saqlansa yo'qoladi! Saqlash uchun Ctrl+S ni yana bosing.");
     EXPECT_EQ(read_bytes(path), bytes);
-    press(editor, term::KeyCode{term::Key::Right});
-    ctrl(editor, U's');
+    s.press("<Right><C-s>");
     EXPECT_EQ(read_bytes(path), bytes);
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, "Saqlandi: buzuq.txt");
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: buzuq.txt");
     EXPECT_EQ(read_bytes(path), "a\uFFFD"
                                 "b\uFFFD\n");
     // The file now holds what the editor shows: the next save just saves.
-    type(editor, U'c');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, "Saqlandi: buzuq.txt");
+    EXPECT_EQ(s.message_after("c<C-s>"), "Saqlandi: buzuq.txt");
 }
 
 TEST(UnreadableBytes, ChoosingAnotherEncodingCountsAgain)
@@ -191,18 +151,11 @@ TEST(UnreadableBytes, ChoosingAnotherEncodingCountsAgain)
     TempDir dir;
     const fs::path path = dir / "kod.txt";
     const std::string bytes = "caf\xE9 \xE0 la cr\xE8me\n";
-    write_bytes(path, bytes);
-    Editor editor = open_editor(path);
+    Opened s(path, bytes);
     // Read as UTF-8 the three letters are unreadable; as CP1252 nothing is.
-    ctrl(editor, U'e');
-    type(editor, U'1');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text,
+    EXPECT_EQ(s.message_after("<C-e>1<C-s>"),
               "3 ta bayt o'qilmadi va saqlansa yo'qoladi! Saqlash uchun Ctrl+S ni yana bosing.");
-    ctrl(editor, U'e');
-    type(editor, U'6');
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, "Saqlandi: kod.txt");
+    EXPECT_EQ(s.message_after("<C-e>6<C-s>"), "Saqlandi: kod.txt");
     EXPECT_EQ(read_bytes(path), bytes);
 }
 
@@ -210,19 +163,14 @@ TEST(UnreadableBytes, BothWarningsComeOneAfterTheOther)
 {
     TempDir dir;
     const fs::path path = dir / "ikkala.txt";
-    write_bytes(path, "a\xFF\n");
-    Editor editor = open_editor(path);
-    ctrl(editor, U'e');
-    type(editor, U'1');
+    Opened s(path, "a\xFF\n");
+    s.press("<C-e>1");
     another_process("printf 'b\\377\\n' > " + quoted(path));
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text,
+    EXPECT_EQ(s.message_after("<C-s>"),
               "1 ta bayt o'qilmadi va saqlansa yo'qoladi! Saqlash uchun Ctrl+S ni yana bosing.");
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, CHANGED);
+    EXPECT_EQ(s.message_after("<C-s>"), CHANGED);
     EXPECT_EQ(read_bytes(path), "b\xFF\n");
-    ctrl(editor, U's');
-    EXPECT_EQ(editor.status_message.text, "Saqlandi: ikkala.txt");
+    EXPECT_EQ(s.message_after("<C-s>"), "Saqlandi: ikkala.txt");
     EXPECT_EQ(read_bytes(path), "a\uFFFD\n");
 }
 
@@ -297,9 +245,7 @@ TEST(OpenDocument, DevicesAndSocketsAreRefusedFifosAreRead)
 // The bytes a save of this buffer would write.
 std::string saved_bytes(const Buffer& buffer, TextEncoding encoding)
 {
-    const std::string text = join_lines(
-        buffer.line_count(), [&](std::uint64_t row) { return buffer.line(row); }, buffer.line_ending);
-    return encode_text(text, encoding).value();
+    return encode_text(test_support::join_lines(buffer, buffer.line_ending), encoding).value();
 }
 
 Buffer document(const fs::path& path, std::vector<std::string> lines, TextEncoding encoding, LineEnding ending)
@@ -408,12 +354,6 @@ std::size_t address_space()
     return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-std::string text_of(const Buffer& buffer)
-{
-    return join_lines(
-        buffer.line_count(), [&](std::uint64_t row) { return buffer.line(row); }, LineEnding::Lf);
-}
-
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool ADDRESS_SANITIZER = true;
 #elif defined(__has_feature)
@@ -441,8 +381,7 @@ TEST(OutOfMemory, AnEditThatFailsLeavesTheTextAsItWas)
     // to spare in the lists that hold them.
     Buffer opened = Buffer::from_text(many_lines + many_lines);
     for (std::uint64_t row = 0; row < 20000; ++row) opened.insert_text({row, 0}, "*");
-    std::vector<std::string> lines;
-    for (std::uint64_t row = 0; row < opened.line_count(); ++row) lines.emplace_back(opened.line(row));
+    std::vector<std::string> lines = test_support::lines_of(opened);
     lines.shrink_to_fit();
     const Buffer owned(std::move(lines));
     const std::string before = text_of(opened);
@@ -456,9 +395,15 @@ TEST(OutOfMemory, AnEditThatFailsLeavesTheTextAsItWas)
          [](Buffer& b) {
              b.erase_range({3, 2}, {15000, 4});
          }},
-        {"split", [](Buffer& b) { b.insert_text({7, 3}, "\n"); }},
-        {"join two", [](Buffer& b) { b.erase_range({9, b.line_len(9)}, {10, 0}); }},
-        
+        {"split",
+         [](Buffer& b) {
+             b.insert_text({7, 3}, "\n");
+         }},
+        {"join two",
+         [](Buffer& b) {
+             b.erase_range({9, b.line_len(9)}, {10, 0});
+         }},
+
         {"insert a line", [](Buffer& b) { b.insert_line(4, std::string(1 << 16, 'x')); }},
         {"replace in a line", [](Buffer& b) { b.replace_in_line(2, 1, 3, std::string(1 << 16, 'y')); }},
     };

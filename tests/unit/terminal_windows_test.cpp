@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/console_records.hpp"
 #include "terminal/guard.hpp"
 #include "terminal/input_decoder.hpp"
 #include "terminal/terminal.hpp"
@@ -23,22 +24,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Console {
-    HANDLE input = INVALID_HANDLE_VALUE;
-    HANDLE screen = INVALID_HANDLE_VALUE;
-};
-
-HANDLE open_device(const wchar_t* name)
-{
-    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         0, nullptr);
-}
-
-Console console()
-{
-    static const Console handles{open_device(L"CONIN$"), open_device(L"CONOUT$")};
-    return handles;
-}
+using test_support::console;
+using test_support::key_record;
+using test_support::mode_of;
 
 bool have_console()
 {
@@ -51,31 +39,9 @@ bool have_console()
         if (!have_console()) GTEST_SKIP() << "no console attached to this process";                                    \
     } while (false)
 
-DWORD input_mode()
-{
-    DWORD mode = 0;
-    ::GetConsoleMode(console().input, &mode);
-    return mode;
-}
+DWORD input_mode() { return mode_of(console().input); }
+DWORD output_mode() { return mode_of(console().screen); }
 
-DWORD output_mode()
-{
-    DWORD mode = 0;
-    ::GetConsoleMode(console().screen, &mode);
-    return mode;
-}
-
-INPUT_RECORD key(bool down, WORD vk, wchar_t ch, DWORD state = 0)
-{
-    INPUT_RECORD r{};
-    r.EventType = KEY_EVENT;
-    r.Event.KeyEvent.bKeyDown = down;
-    r.Event.KeyEvent.wRepeatCount = 1;
-    r.Event.KeyEvent.wVirtualKeyCode = vk;
-    r.Event.KeyEvent.uChar.UnicodeChar = ch;
-    r.Event.KeyEvent.dwControlKeyState = state;
-    return r;
-}
 
 INPUT_RECORD mouse(SHORT x, SHORT y, DWORD buttons, DWORD flags)
 {
@@ -222,16 +188,16 @@ TEST(WindowsConsole, QueuedRecordsComeOutAsEventsInOrder)
     ASSERT_TRUE(term::enable_raw_mode());
     ::FlushConsoleInputBuffer(console().input);
     inject({
-        key(true, 'A', L'a'),
-        key(false, 'A', L'a'),
-        key(true, VK_CONTROL, 0, LEFT_CTRL_PRESSED),
-        key(true, 'S', 0x13, LEFT_CTRL_PRESSED),
-        key(false, 'S', 0x13, LEFT_CTRL_PRESSED),
-        key(false, VK_CONTROL, 0),
-        key(true, VK_LEFT, 0, SHIFT_PRESSED | ENHANCED_KEY),
-        key(true, 0, 0xD83D),  // 😀 as the console sends it: two halves
-        key(true, 0, 0xDE00),
-        key(true, VK_ESCAPE, 0),
+        key_record(true, 'A', L'a'),
+        key_record(false, 'A', L'a'),
+        key_record(true, VK_CONTROL, 0, LEFT_CTRL_PRESSED),
+        key_record(true, 'S', 0x13, LEFT_CTRL_PRESSED),
+        key_record(false, 'S', 0x13, LEFT_CTRL_PRESSED),
+        key_record(false, VK_CONTROL, 0),
+        key_record(true, VK_LEFT, 0, SHIFT_PRESSED | ENHANCED_KEY),
+        key_record(true, 0, 0xD83D),  // 😀 as the console sends it: two halves
+        key_record(true, 0, 0xDE00),
+        key_record(true, VK_ESCAPE, 0),
     });
     const std::string events = drain();
     const std::vector<term::Event> expected = {
@@ -298,7 +264,7 @@ TEST(WindowsConsole, PollWithNothingQueuedWaitsItsTimeAndSaysSo)
 
     // Records that make no event (a key with neither code nor character)
     // do not end the wait early with nothing to read.
-    inject({key(true, 0, 0), key(false, 0, 0)});
+    inject({key_record(true, 0, 0), key_record(false, 0, 0)});
     ready = term::poll(150ms);
     ASSERT_TRUE(ready);
     EXPECT_FALSE(*ready);
@@ -354,12 +320,12 @@ TEST(WindowsConsole, AnotherReaderOfTheConsoleNeverStallsAWait)
     });
     int stalled = 0;
     for (int i = 0; i < 40 && stalled == 0; ++i) {
-        inject({key(true, 'A', L'a')});
+        inject({key_record(true, 'A', L'a')});
         auto wait = std::async(std::launch::async, [] { return term::poll(50ms); });
         if (wait.wait_for(5s) == std::future_status::timeout) ++stalled;
         // A stalled wait ends only with more input, as would the other
         // program's read if the wait had the record.
-        while (wait.wait_for(50ms) == std::future_status::timeout) inject({key(true, 'B', L'b')});
+        while (wait.wait_for(50ms) == std::future_status::timeout) inject({key_record(true, 'B', L'b')});
         auto ready = wait.get();
         ASSERT_TRUE(ready) << ready.error().message;
         if (*ready) {
@@ -370,7 +336,7 @@ TEST(WindowsConsole, AnotherReaderOfTheConsoleNeverStallsAWait)
     // The other program may itself wait in a read that lost its record.
     done = true;
     for (int i = 0; i < 200 && !finished; ++i) {
-        inject({key(true, 'C', L'c')});
+        inject({key_record(true, 'C', L'c')});
         std::this_thread::sleep_for(20ms);
     }
     other.join();

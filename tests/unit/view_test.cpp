@@ -32,36 +32,38 @@ std::string times(int count, std::string_view keys)
     return all;
 }
 
+// Keys pressed in turn, each leaving the view's first line and column so.
+struct ViewStep {
+    std::string keys;
+    std::uint64_t top_line;
+    std::uint64_t left_column;
+};
+
+void expect_view(Session& s, std::initializer_list<ViewStep> steps)
+{
+    for (const ViewStep& step : steps) {
+        s.press(step.keys);
+        EXPECT_EQ(s.ed.top_line, step.top_line) << step.keys;
+        EXPECT_EQ(s.ed.left_column, step.left_column) << step.keys;
+    }
+}
+
 }  // namespace
 
 TEST(View, FollowsTheCursorWithoutMargin)
 {
     Session s = screen(100, 12, at(9, 0));  // ten text rows
-    s.press("<Down>");
-    EXPECT_EQ(s.ed.top_line, 1u);  // the cursor on the last visible row
-    s.press(times(5, "<Up>"));
-    EXPECT_EQ(s.ed.top_line, 1u);
-    s.press("<C-Home>");
-    EXPECT_EQ(s.ed.top_line, 0u);
-    s.press("<C-End>");
-    EXPECT_EQ(s.ed.top_line, 90u);
+    // Down from the last visible row scrolls by one line, no more.
+    expect_view(s, {{"<Down>", 1, 0}, {times(5, "<Up>"), 1, 0}, {"<C-Home>", 0, 0}, {"<C-End>", 90, 0}});
 
     s.load(std::string(38, 'x') + "|" + std::string(62, 'x'));
-    s.press("<Right>");
-    EXPECT_EQ(s.ed.left_column, 1u);
-    s.press(times(19, "<Left>"));
-    EXPECT_EQ(s.ed.left_column, 1u);
-    s.press("<Home>");
-    EXPECT_EQ(s.ed.left_column, 0u);
-    s.press("<End>");
-    EXPECT_EQ(s.ed.left_column, 62u);
+    expect_view(s, {{"<Right>", 0, 1}, {times(19, "<Left>"), 0, 1}, {"<Home>", 0, 0}, {"<End>", 0, 62}});
 
     // The gutter narrows the text area: 100 lines take 5 columns, 34 remain.
     s.load(std::string(33, 'x') + "|" + std::string(67, 'x'));
     s.ed.show_line_numbers = true;
     s.ed.gutter_line_count = 100;
-    s.press("<Right>");
-    EXPECT_EQ(s.ed.left_column, 1u);
+    expect_view(s, {{"<Right>", 0, 1}});
 }
 
 TEST(View, WithoutATextAreaTheViewStaysOnTheCursor)
@@ -70,9 +72,7 @@ TEST(View, WithoutATextAreaTheViewStaysOnTheCursor)
     // one past it, so once the screen grows back the next key does not drag
     // the cursor to another line.
     Session s = screen(100, 24, at(5, 3));
-    s.press("<Resize:1,2><F5>");
-    EXPECT_EQ(s.ed.top_line, 5u);
-    EXPECT_EQ(s.ed.left_column, 3u);
+    expect_view(s, {{"<Resize:1,2><F5>", 5, 3}});
     s.press("<Resize:40,24><F5>");
     EXPECT_EQ(s.ed.cursor, at(5, 3));
     s.press("<Resize:40,2><PgDn><PgUp>");

@@ -10,7 +10,6 @@ The program is copied into a directory of the user's own first: the build
 folder may lie where the user cannot enter (a home directory made 0700,
 /root), and Wine would then fail to start it."""
 
-import argparse
 import os
 import pwd
 import shutil
@@ -18,13 +17,11 @@ import subprocess
 import sys
 import tempfile
 
+from filtered_run import arguments, command, finish
+
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine", required=True)
-    parser.add_argument("--filter", required=True)
-    parser.add_argument("program")
-    args = parser.parse_args()
+    args = arguments()
 
     if os.geteuid() != 0:
         print("skipped: not running as root, so the ordinary run covered these tests")
@@ -55,15 +52,8 @@ def main():
         # our output open.
         as_user([wineserver, "-p"], check=True)
         as_user(["wineboot", "-i"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-        result = as_user([args.wine, program, f"--gtest_filter={args.filter}"],
-                         capture_output=True, text=True, timeout=300)
-        print(result.stdout, end="")
-        print(result.stderr, end="", file=sys.stderr)
-        if result.returncode != 0:
-            sys.exit(result.returncode)
-        if "[  SKIPPED ]" in result.stdout or "[  PASSED  ] 0 tests" in result.stdout:
-            print("FAIL: the tests did not run as an ordinary user either")
-            sys.exit(1)
+        result = as_user(command(args, program), capture_output=True, text=True, timeout=300)
+        finish(result, "as an ordinary user either")
     finally:
         as_user([wineserver, "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(root, ignore_errors=True)

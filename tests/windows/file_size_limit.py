@@ -8,13 +8,13 @@ limit, since the program could not make it itself; they find it, and the
 limit, in ZEP_OVERSIZED_FILE and ZEP_FILE_SIZE_LIMIT. Fails if the tests
 did not run."""
 
-import argparse
 import os
 import resource
 import signal
 import subprocess
-import sys
 import tempfile
+
+from filtered_run import arguments, command, finish
 
 LIMIT = 64 * 1024
 
@@ -25,11 +25,7 @@ def limited():
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine", required=True)
-    parser.add_argument("--filter", required=True)
-    parser.add_argument("program")
-    args = parser.parse_args()
+    args = arguments()
 
     with tempfile.TemporaryDirectory() as root:
         path = os.path.join(root, "katta.txt")
@@ -40,16 +36,9 @@ def main():
                 row += 1
         environment = dict(os.environ, ZEP_OVERSIZED_FILE="Z:" + path.replace("/", "\\"),
                            ZEP_FILE_SIZE_LIMIT=str(LIMIT))
-        result = subprocess.run([args.wine, args.program, f"--gtest_filter={args.filter}"], env=environment,
-                                preexec_fn=limited, stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                                timeout=120)
-        print(result.stdout, end="")
-        print(result.stderr, end="", file=sys.stderr)
-        if result.returncode != 0:
-            sys.exit(result.returncode)
-        if "[  SKIPPED ]" in result.stdout or "[  PASSED  ] 0 tests" in result.stdout:
-            print("FAIL: the tests did not run under the limit")
-            sys.exit(1)
+        result = subprocess.run(command(args, args.program), env=environment, preexec_fn=limited,
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=120)
+        finish(result, "under the limit")
 
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/console_records.hpp"
 #include "support/files.hpp"
 
 namespace fs = std::filesystem;
@@ -23,23 +24,8 @@ namespace {
 
 using namespace std::string_literals;
 
-HANDLE open_device(const wchar_t* name)
-{
-    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         0, nullptr);
-}
-
-HANDLE console_input()
-{
-    static const HANDLE handle = open_device(L"CONIN$");
-    return handle;
-}
-
-HANDLE console_screen()
-{
-    static const HANDLE handle = open_device(L"CONOUT$");
-    return handle;
-}
+using test_support::console;
+using test_support::mode_of;
 
 // The program under test, as a Windows path: ctest on Linux names it by its
 // Unix path, which Wine shows as drive Z:.
@@ -132,14 +118,7 @@ public:
 private:
     void add(bool down, WORD vk, wchar_t ch, DWORD state)
     {
-        INPUT_RECORD r{};
-        r.EventType = KEY_EVENT;
-        r.Event.KeyEvent.bKeyDown = down;
-        r.Event.KeyEvent.wRepeatCount = 1;
-        r.Event.KeyEvent.wVirtualKeyCode = vk;
-        r.Event.KeyEvent.uChar.UnicodeChar = ch;
-        r.Event.KeyEvent.dwControlKeyState = state;
-        records_.push_back(r);
+        records_.push_back(test_support::key_record(down, vk, ch, state));
     }
     std::vector<INPUT_RECORD> records_;
 };
@@ -148,23 +127,16 @@ private:
 // leaves it: zep.exe must hand it back exactly so.
 constexpr DWORD USER_INPUT_MODE = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
 
-DWORD mode_of(HANDLE handle)
-{
-    DWORD mode = 0;
-    ::GetConsoleMode(handle, &mode);
-    return mode;
-}
-
 // Starts zep.exe on `argument` in this console with the keys queued for it,
 // and waits for it to end. Its exit status, or nothing when it was still
 // running after 30 s (it is then ended).
 std::optional<DWORD> run_zep(const std::wstring& argument, const Keys& keys)
 {
     const std::wstring program = zep_exe();
-    EXPECT_TRUE(::SetConsoleMode(console_input(), USER_INPUT_MODE));
-    const DWORD output_mode = mode_of(console_screen());
+    EXPECT_TRUE(::SetConsoleMode(console().input, USER_INPUT_MODE));
+    const DWORD output_mode = mode_of(console().screen);
     const UINT code_page = ::GetConsoleOutputCP();
-    ::FlushConsoleInputBuffer(console_input());
+    ::FlushConsoleInputBuffer(console().input);
 
     std::wstring command = L"\"" + program + L"\" \"" + argument + L"\"";
     STARTUPINFOW startup{};
@@ -176,7 +148,7 @@ std::optional<DWORD> run_zep(const std::wstring& argument, const Keys& keys)
         return std::nullopt;
     }
     DWORD written = 0;
-    EXPECT_TRUE(::WriteConsoleInputW(console_input(), keys.records().data(), static_cast<DWORD>(keys.records().size()),
+    EXPECT_TRUE(::WriteConsoleInputW(console().input, keys.records().data(), static_cast<DWORD>(keys.records().size()),
                                      &written));
     std::optional<DWORD> status;
     if (::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) {
@@ -190,14 +162,14 @@ std::optional<DWORD> run_zep(const std::wstring& argument, const Keys& keys)
         // would give it the next test's keys: it gets a record of its own.
         INPUT_RECORD filler{};
         filler.EventType = FOCUS_EVENT;
-        ::WriteConsoleInputW(console_input(), &filler, 1, &written);
+        ::WriteConsoleInputW(console().input, &filler, 1, &written);
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
 
     // The console as the user had it.
-    EXPECT_EQ(mode_of(console_input()), USER_INPUT_MODE);
-    EXPECT_EQ(mode_of(console_screen()), output_mode);
+    EXPECT_EQ(mode_of(console().input), USER_INPUT_MODE);
+    EXPECT_EQ(mode_of(console().screen), output_mode);
     EXPECT_EQ(::GetConsoleOutputCP(), code_page);
     return status;
 }
@@ -207,13 +179,13 @@ protected:
     void SetUp() override
     {
         DWORD mode = 0;
-        if (!::GetConsoleMode(console_input(), &mode)) GTEST_SKIP() << "no console attached to this process";
+        if (!::GetConsoleMode(console().input, &mode)) GTEST_SKIP() << "no console attached to this process";
         if (zep_exe().empty()) GTEST_SKIP() << "ZEP_EXE does not name zep.exe";
         saved_mode_ = mode;
     }
     void TearDown() override
     {
-        if (saved_mode_) ::SetConsoleMode(console_input(), *saved_mode_);
+        if (saved_mode_) ::SetConsoleMode(console().input, *saved_mode_);
     }
 
     test_support::TempDir dir_;
