@@ -75,8 +75,8 @@ inline std::string saved(std::string_view name) { return join({"Saqlandi: ", nam
 // if it is Ctrl+S, saves.
 inline std::string unreadable_bytes(std::uint64_t count)
 {
-    return join({std::to_string(count),
-                 " ta bayt o'qilmadi va saqlansa yo'qoladi! Saqlash uchun Ctrl+S ni yana bosing."});
+    return join(
+        {std::to_string(count), " ta bayt o'qilmadi va saqlansa yo'qoladi! Saqlash uchun Ctrl+S ni yana bosing."});
 }
 inline constexpr std::string_view CHANGED_ON_DISK =
     "Fayl diskda o'zgargan! Ustidan yozish uchun Ctrl+S ni yana bosing.";

@@ -1,11 +1,11 @@
 // Files on POSIX systems: open(2), read(2) and pwrite(2) on descriptors.
 
 #include <algorithm>
-#include <optional>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -13,15 +13,16 @@ struct Console {
     HANDLE screen = INVALID_HANDLE_VALUE;
 };
 
+// CONIN$ or CONOUT$: the console's input, or its active screen buffer.
+inline HANDLE open_device(const wchar_t* name)
+{
+    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         0, nullptr);
+}
+
 inline const Console& console()
 {
-    static const Console handles = [] {
-        auto open = [](const wchar_t* name) {
-            return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-        };
-        return Console{open(L"CONIN$"), open(L"CONOUT$")};
-    }();
+    static const Console handles{open_device(L"CONIN$"), open_device(L"CONOUT$")};
     return handles;
 }
 

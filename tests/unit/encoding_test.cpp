@@ -217,7 +217,8 @@ TEST(DetectLineEnding, OnePairAnywhereInTheFilesOwnUnits)
 {
     for (TextEncoding e : {TextEncoding::Utf8, TextEncoding::Cp1251}) {
         for (const char* lf : {"", "a\nb\n", "a\rb\r", "a\n\rb"}) EXPECT_EQ(detect_line_ending(lf, e), LineEnding::Lf);
-        for (const char* crlf : {"a\r\nb\r\n", "a\nb\nc\r\nd\n"}) EXPECT_EQ(detect_line_ending(crlf, e), LineEnding::CrLf);
+        for (const char* crlf : {"a\r\nb\r\n", "a\nb\nc\r\nd\n"})
+            EXPECT_EQ(detect_line_ending(crlf, e), LineEnding::CrLf);
     }
     // UTF-16 is looked at in code units, in the file's byte order: CR LF is
     // 0D 00 0A 00 (LE) or 00 0D 00 0A (BE) at an even offset.

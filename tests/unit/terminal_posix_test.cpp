@@ -232,7 +232,7 @@ TEST(Terminal, GuardRestoresTheConsole)
               "\x1b[>1u"                                                 // keyboard enhancement pushed
               "\x1b[?2004h"                                              // bracketed paste on
               "frame"
-              "\x1b[?2004l"  // bracketed paste off
+              "\x1b[?2004l"                                              // bracketed paste off
               "\x1b[<u"                                                  // keyboard enhancement popped
               "\x1b[?1006l\x1b[?1015l\x1b[?1003l\x1b[?1002l\x1b[?1000l"  // mouse capture off
               "\x1b[0m"                                                  // colours reset

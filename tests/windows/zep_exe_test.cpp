@@ -26,6 +26,7 @@ using namespace std::string_literals;
 
 using test_support::console;
 using test_support::mode_of;
+using test_support::open_device;
 
 // The program under test, as a Windows path: ctest on Linux names it by its
 // Unix path, which Wine shows as drive Z:.
@@ -279,12 +280,12 @@ TEST_F(ZepExe, DrawnThroughTheConsolesFunctionsItGivesTheUsersScreenBackUntouche
     const std::wstring mine = L"foydalanuvchi matni";
     DWORD n = 0;
     for (SHORT row = 0; row < 2; ++row) {
-        ASSERT_TRUE(::WriteConsoleOutputCharacterW(console_screen(), mine.data(), static_cast<DWORD>(mine.size()),
+        ASSERT_TRUE(::WriteConsoleOutputCharacterW(console().screen, mine.data(), static_cast<DWORD>(mine.size()),
                                                    COORD{0, row}, &n));
-        ASSERT_TRUE(::FillConsoleOutputAttribute(console_screen(), BACKGROUND_RED | FOREGROUND_GREEN,
+        ASSERT_TRUE(::FillConsoleOutputAttribute(console().screen, BACKGROUND_RED | FOREGROUND_GREEN,
                                                  static_cast<DWORD>(mine.size()), COORD{0, row}, &n));
     }
-    ASSERT_TRUE(::SetConsoleCursorPosition(console_screen(), COORD{7, 1}));
+    ASSERT_TRUE(::SetConsoleCursorPosition(console().screen, COORD{7, 1}));
     const auto shown = [] {
         // CONOUT$ is the active screen buffer, whichever it is.
         const HANDLE active = open_device(L"CONOUT$");
