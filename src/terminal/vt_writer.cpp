@@ -21,9 +21,6 @@ using Shift = VtWriter::Shift;
 
 constexpr int UNKNOWN = Pen::UNKNOWN;
 constexpr StyleId NO_STYLE = Pen::NO_STYLE;
-// A cell whose content is not known: it equals no cell that is drawn, so it
-// is always written.
-constexpr Cell UNKNOWN_CELL(0, 0xFF, 7);
 constexpr Cell BLANK{};
 
 // The longest shift of a row's cells that is looked for.
@@ -297,8 +294,8 @@ private:
 // default colours that ends at `to`. Four cells are looked at at once.
 int blanks_before(const Cell* row, int to)
 {
-    while (to >= 4 && (row[to - 1] == BLANK) & (row[to - 2] == BLANK) & (row[to - 3] == BLANK) & (row[to - 4] == BLANK))
-        to -= 4;
+    static constexpr std::array<Cell, 4> FOUR_BLANKS{BLANK, BLANK, BLANK, BLANK};
+    while (to >= 4 && std::memcmp(row + to - 4, FOUR_BLANKS.data(), sizeof FOUR_BLANKS) == 0) to -= 4;
     while (to > 0 && row[to - 1] == BLANK) --to;
     return to;
 }
