@@ -30,9 +30,11 @@ void draw_row(term::Grid& grid, std::uint16_t column, std::uint16_t row, std::st
 {
     if (visible == 0) return;
     column = grid.put(column, row, first, style::HELP_BORDER);
-    const auto content_cells = static_cast<std::uint16_t>(std::min(visible - 1, CONTENT_WIDTH));
-    column = grid.put(column, row, content, content_style, static_cast<std::uint16_t>(column + content_cells));
-    if (visible == BOX_WIDTH) grid.put(column, row, last, style::HELP_BORDER);
+    // The content cut, and padded with spaces, to its columns on screen.
+    const auto content_end = static_cast<std::uint16_t>(column + std::min(visible - 1, CONTENT_WIDTH));
+    column = grid.put(column, row, content, content_style, content_end);
+    grid.fill(column, row, content_end - column, ' ', content_style);
+    if (visible == BOX_WIDTH) grid.put(content_end, row, last, style::HELP_BORDER);
 }
 
 }  // namespace
@@ -63,10 +65,8 @@ void draw_help(const Editor& editor, term::Grid& grid)
     std::uint64_t last_row = top;
     for (std::uint64_t k = 1; k <= msg::HELP_LINES.size() && top + k < height; ++k) {
         const std::string_view line = msg::HELP_LINES[k - 1];
-        std::string content(line.substr(0, utf8::byte_offset(line, CONTENT_WIDTH)));
-        content.append(CONTENT_WIDTH - utf8::length(content), ' ');
         last_row = top + k;
-        draw_row(grid, column, static_cast<std::uint16_t>(last_row), "│", content,
+        draw_row(grid, column, static_cast<std::uint16_t>(last_row), "│", line,
                  is_help_heading(line) ? style::HELP_HEADING : style::HELP_TEXT, "│", visible);
     }
     if (top + BOX_HEIGHT - 1 < height) {

@@ -14,6 +14,7 @@
 #include "editor/palette.hpp"
 #include "encoding/text_encoding.hpp"
 #include "text/utf8.hpp"
+#include "text/width.hpp"
 
 namespace {
 
@@ -52,26 +53,43 @@ void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number,
     grid.fill(end, row, 1, ' ', style::LINE_NUMBER);
 }
 
-// The visible characters of one document line from `column` on, with the
-// part inside the selection (from its start up to but not including its
-// end) highlighted.
+// The part of one document line in view (from display column left_column,
+// text_area_width columns), drawn from screen column `column`, with the
+// characters inside the selection (from its start up to but not including
+// its end) highlighted. A cell shows a character with its marks, and is
+// highlighted as that character is.
 std::uint16_t draw_text(const Editor& editor, term::Grid& grid, std::uint16_t row, std::uint64_t line,
                         std::uint16_t column, std::uint64_t width)
 {
-    const std::string_view shown = utf8::substr(editor.buffer.line(line), editor.left_column, width);
+    const std::string_view text = editor.buffer.line(line);
+    const VisibleStart start = visible_start(text, editor.left_column);
     const auto end = static_cast<std::uint16_t>(std::min<std::uint64_t>(column + width, grid.width()));
-    if (!editor.anchor) return grid.put(column, row, shown, style::PLAIN, end);
-    const Position start = std::min(*editor.anchor, editor.cursor);
-    const Position stop = std::max(*editor.anchor, editor.cursor);
-    if (line < start.row || line > stop.row) return grid.put(column, row, shown, style::PLAIN, end);
-    // Selected columns of this row, as indexes into the visible part.
-    const std::uint64_t from = line == start.row ? start.column : 0;
-    const std::uint64_t to = line == stop.row ? stop.column : NO_LIMIT;
-    const std::uint64_t left = editor.left_column;
-    const std::uint64_t first = from > left ? from - left : 0;
-    const std::uint64_t last = to > left ? to - left : 0;
-    const std::size_t a = utf8::byte_offset(shown, first);
-    const std::size_t b = last > first ? utf8::byte_offset(shown, last) : a;
+    std::uint64_t from = NO_LIMIT;
+    std::uint64_t to = NO_LIMIT;
+    if (editor.anchor) {
+        const Position first = std::min(*editor.anchor, editor.cursor);
+        const Position last = std::max(*editor.anchor, editor.cursor);
+        if (line >= first.row && line <= last.row) {
+            from = line == first.row ? first.column : 0;
+            to = line == last.row ? last.column : NO_LIMIT;
+        }
+    }
+    const auto selected = [&](std::uint64_t k) { return from <= k && k < to; };
+    // The second half of a wide character whose first is left of the view.
+    if (start.cut && column < end) {
+        const std::uint64_t k = column_at_display(text, editor.left_column);
+        grid.fill(column++, row, 1, ' ', selected(k) ? style::SELECTION : style::PLAIN);
+    }
+    // Drawing stops at the edge by itself.
+    if (from >= to) return grid.put(column, row, text.substr(start.begin), style::PLAIN, end);
+    const std::string_view shown = text.substr(start.begin,
+                                               visible_length(text, start.begin, end > column ? end - column : 0));
+    // Selected characters of this row, as byte offsets into the visible part.
+    const std::uint64_t first = from > start.first ? from - start.first : 0;
+    const std::uint64_t last = to > start.first ? to - start.first : 0;
+    const std::size_t a = skip_marks(text, start.begin + utf8::byte_offset(shown, first)) - start.begin;
+    const std::size_t b = last > first ? skip_marks(text, start.begin + utf8::byte_offset(shown, last)) - start.begin
+                                       : a;
     column = grid.put(column, row, shown.substr(0, a), style::PLAIN, end);
     column = grid.put(column, row, shown.substr(a, b - a), style::SELECTION, end);
     return grid.put(column, row, shown.substr(b), style::PLAIN, end);
@@ -88,18 +106,18 @@ void draw_scroll_bar_cell(const Editor& editor, term::Grid& grid, const Frame::V
         grid.fill(column, coordinate(t + 1), 1, ' ', style::PLAIN);
         return;
     }
-    std::string_view glyph = "│";
+    char32_t glyph = U'│';
     if (view.hover) {
         if (size == 1)
-            glyph = "▆";
+            glyph = U'▆';
         else if (t == first)
-            glyph = "▄";
+            glyph = U'▄';
         else if (t == first + size - 1)
-            glyph = "▀";
+            glyph = U'▀';
         else
-            glyph = "█";
+            glyph = U'█';
     }
-    grid.put(column, coordinate(t + 1), glyph, view.hover ? style::THUMB_HOVER : style::THUMB);
+    grid.fill(column, coordinate(t + 1), 1, glyph, view.hover ? style::THUMB_HOVER : style::THUMB);
 }
 
 // What the text area shows, and so what decides which of its rows to draw.
@@ -191,6 +209,7 @@ const std::string& name_part(const Buffer& buffer, Frame& frame)
         frame.name_path = buffer.path;
         frame.name = ' ';
         frame.name += visible_text(file_display_name(buffer));
+        frame.name_width = display_width(frame.name);
         frame.name_ready = true;
     }
     return frame.name;
@@ -217,8 +236,10 @@ void draw_status_bar(const Editor& editor, Frame& frame)
     const std::string_view right_part = right.view();
 
     const std::uint64_t width = editor.screen_width;
-    const std::uint64_t left_len = utf8::length(name) + utf8::length(mark);
-    const std::uint64_t right_len = right_part.size();  // ASCII only
+    // Measured in display columns: a name in CJK or with emoji is wider
+    // than it is long. The name is cut where the screen ends.
+    const std::uint64_t left_len = frame.name_width + mark.size();  // the mark is ASCII
+    const std::uint64_t right_len = right_part.size();              // and so is this
     grid.put(grid.put(0, 0, name, style::BAR), 0, mark, style::BAR);
     if (left_len + right_len < width) grid.put(coordinate(width - right_len), 0, right_part, style::BAR);
 }
@@ -234,13 +255,16 @@ void draw_message_line(const Editor& editor, term::Grid& grid)
         return;
     }
     grid.clear_row(row, style::BAR);
-    grid.put(1, row, utf8::substr(message, 0, width - 1), style::BAR);
+    // Cut by display columns where the screen ends, a wide character with
+    // no room left becoming a space; the bar's blanks fill the rest.
+    grid.put(1, row, message, style::BAR);
 }
 
 void place_cursor(const Editor& editor, term::Grid& grid)
 {
-    const std::uint64_t column = editor.cursor.column > editor.left_column ? editor.cursor.column - editor.left_column
-                                                                           : 0;
+    // The cursor stands on the cells of the character it is before.
+    const std::uint64_t x = display_span(editor.buffer.line(editor.cursor.row), editor.cursor.column).column;
+    const std::uint64_t column = x > editor.left_column ? x - editor.left_column : 0;
     const std::uint64_t row = editor.cursor.row > editor.top_line ? editor.cursor.row - editor.top_line : 0;
     grid.cursor.column = coordinate(gutter_width(editor) + column);
     grid.cursor.row = coordinate(row + 1);

@@ -41,6 +41,7 @@ struct Frame {
     // The status bar's name part, made again only when the path changes.
     std::optional<std::filesystem::path> name_path;
     std::string name;
+    std::uint64_t name_width = 0;  // in display columns
     bool name_ready = false;
 };
 

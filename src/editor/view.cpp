@@ -5,23 +5,26 @@
 
 #include "editor/cursor.hpp"
 #include "editor/layout.hpp"
+#include "text/width.hpp"
 
 namespace {
 
 constexpr std::chrono::milliseconds WHEEL_WINDOW{80};
 constexpr std::chrono::milliseconds DOUBLE_CLICK_WINDOW{400};
 
-// Moves `first` so that `position` lies inside [first, first + size). A view
-// of size 0 shows nothing; it is treated as one row or column, so the offset
+// Moves `first` so that [position, position + extent) lies inside [first,
+// first + size), or at least its start does when it is larger. A view of
+// size 0 shows nothing; it is treated as one row or column, so the offset
 // lands on the cursor rather than one past it and is still right once the
 // window grows.
-void follow(std::uint64_t& first, std::uint64_t position, std::uint64_t size)
+void follow(std::uint64_t& first, std::uint64_t position, std::uint64_t size, std::uint64_t extent = 1)
 {
     size = std::max<std::uint64_t>(size, 1);
+    extent = std::min(extent, size);
     if (position < first)
         first = position;
-    else if (position >= first + size)
-        first = position - size + 1;
+    else if (position + extent > first + size)
+        first = position + extent - size;
 }
 
 std::uint16_t scrollbar_column(const Editor& editor) { return editor.screen_width > 0 ? editor.screen_width - 1 : 0; }
@@ -31,7 +34,10 @@ std::uint16_t scrollbar_column(const Editor& editor) { return editor.screen_widt
 void keep_cursor_visible(Editor& editor)
 {
     follow(editor.top_line, editor.cursor.row, text_area_height(editor));
-    follow(editor.left_column, editor.cursor.column, text_area_width(editor));
+    // Columns are display columns: the whole character at the cursor comes
+    // into view, both halves of a wide one.
+    const DisplaySpan at = display_span(editor.buffer.line(editor.cursor.row), editor.cursor.column);
+    follow(editor.left_column, at.column, text_area_width(editor), at.width);
 }
 
 void snap_cursor_into_view(Editor& editor)
@@ -108,7 +114,9 @@ void place_cursor_at_cell(Editor& editor, std::uint16_t x, std::uint16_t y)
     if (x < gutter || x >= scrollbar_column(editor)) return;
     const std::uint64_t row = editor.top_line + y - 1;
     if (row >= editor.buffer.line_count()) return;
-    editor.cursor = {row, std::min(editor.left_column + x - gutter, editor.buffer.line_len(row))};
+    // Either half of a wide character stands for it; right of the line's
+    // end is its end.
+    editor.cursor = {row, column_at_display(editor.buffer.line(row), editor.left_column + x - gutter)};
 }
 
 void mouse_press(Editor& editor, std::uint16_t x, std::uint16_t y)

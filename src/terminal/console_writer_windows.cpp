@@ -1,6 +1,9 @@
 #include "terminal/console_writer_windows.hpp"
 
 #include <algorithm>
+#include <string_view>
+
+#include "text/utf8.hpp"
 
 namespace term {
 
@@ -27,6 +30,20 @@ bool changed_span(const Cell* shown, const Cell* next, int width, int& first, in
     last = width - 1;
     while (shown[last] == next[last]) --last;
     return true;
+}
+
+// The one UTF-16 unit a console cell holds for a cell of the grid. A wide
+// character's second half is a blank after it; a character with marks shows
+// its base alone; what needs two units shows as U+FFFD.
+WCHAR console_char(const Grid& grid, Cell cell)
+{
+    if (cell.continuation()) return L' ';
+    char32_t code_point = cell.code_point();
+    if (cell.cluster()) {
+        const std::string_view glyph = grid.cluster(cell);
+        code_point = glyph.empty() ? U' ' : utf8::decode(glyph).c;
+    }
+    return code_point > 0xFFFF ? L'\uFFFD' : static_cast<WCHAR>(code_point);
 }
 
 }  // namespace
@@ -133,8 +150,7 @@ expected<void, IoError> ConsoleWriter::write_cells(const Grid& next, int top, in
     for (int r = top; r < bottom; ++r) {
         const Cell* row = next.row(static_cast<std::uint16_t>(r));
         for (int c = left; c < right; ++c, ++to) {
-            const char32_t code_point = row[c].code_point();
-            to->Char.UnicodeChar = code_point > 0xFFFF ? L'\uFFFD' : static_cast<WCHAR>(code_point);
+            to->Char.UnicodeChar = console_char(next, row[c]);
             const StyleId style = row[c].style();
             to->Attributes = style < attributes_.size() ? attributes_[style] : default_attributes_;
         }

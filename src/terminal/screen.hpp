@@ -11,7 +11,9 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -33,18 +35,33 @@ inline constexpr StyleId DEFAULT_STYLE = 0;
 
 // One cell in one 32-bit word, so that cells are filled, copied and
 // compared as numbers: its character (a code point, never a control) in the
-// low 21 bits, three bits for later use, and its style in the top byte.
+// low 21 bits, three flags, and its style in the top byte.
+//
+// A character a terminal draws two columns wide takes two cells: the first
+// holds it and is WIDE, the second is a CONTINUATION, with no character (0)
+// and the first one's style. A character with combining marks drawn on it is
+// a CLUSTER cell: its low bits name the grid's copy of the whole sequence
+// (Grid::cluster), which stays the same for as long as the grid lives, so
+// that equal cells still show the same. A cell can be WIDE and a CLUSTER.
 class Cell {
 public:
     static constexpr unsigned STYLE_SHIFT = 24;
+    static constexpr unsigned FLAG_SHIFT = 21;
+    static constexpr std::uint32_t WIDE = 1;
+    static constexpr std::uint32_t CONTINUATION = 2;
+    static constexpr std::uint32_t CLUSTER = 4;
 
     constexpr Cell() = default;
     constexpr Cell(char32_t c, StyleId style, std::uint32_t flags = 0)
-        : bits_(static_cast<std::uint32_t>(c) | flags << 21 | std::uint32_t{style} << STYLE_SHIFT)
+        : bits_(static_cast<std::uint32_t>(c) | flags << FLAG_SHIFT | std::uint32_t{style} << STYLE_SHIFT)
     {
     }
     constexpr char32_t code_point() const { return bits_ & 0x1FFFFF; }
     constexpr StyleId style() const { return static_cast<StyleId>(bits_ >> STYLE_SHIFT); }
+    constexpr std::uint32_t flags() const { return bits_ >> FLAG_SHIFT & 7; }
+    constexpr bool wide() const { return (flags() & WIDE) != 0; }
+    constexpr bool continuation() const { return (flags() & CONTINUATION) != 0; }
+    constexpr bool cluster() const { return (flags() & CLUSTER) != 0; }
     constexpr std::uint32_t bits() const { return bits_; }
     static constexpr Cell from_bits(std::uint32_t bits)
     {
@@ -88,15 +105,26 @@ public:
     void begin_row(std::uint16_t row);
     // Blanks the row in the default colours from `column` to its end.
     void blank_from(std::uint16_t row, std::uint16_t column);
-    // Writes the characters of UTF-8 text (valid) one per cell from `column`
-    // on, stopping at column `end` (exclusive; the right edge at most), and
-    // returns the column after the last one written. Control characters
-    // become visible stand-ins (U+2400 + code, U+2421 for DEL, U+FFFD for the
-    // C1 controls), so that nothing drawn is ever sent to the terminal raw.
+    // Writes the characters of UTF-8 text (valid) from `column` on, as wide
+    // as a terminal draws them (char_width), stopping at column `end`
+    // (exclusive; the right edge at most), and returns the column after the
+    // last one written. A wide character with only one column left is drawn
+    // as a space there, and ends the text. A combining mark goes into the
+    // cell of the character before it; one that starts the text is drawn on
+    // a space. Control characters become visible stand-ins (U+2400 + code,
+    // U+2421 for DEL, U+FFFD for the C1 controls), so that nothing drawn is
+    // ever sent to the terminal raw. A wide character partly written over
+    // leaves a space in its other half.
     std::uint16_t put(std::uint16_t column, std::uint16_t row, std::string_view text, StyleId style,
                       std::uint16_t end = UINT16_MAX);
-    // `count` cells of one character from `column` on, clipped at the right edge.
+    // `count` cells of one character of one column from `column` on, clipped
+    // at the right edge.
     void fill(std::uint16_t column, std::uint16_t row, std::uint32_t count, char32_t c, StyleId style);
+
+    // The character and marks of a CLUSTER cell, as UTF-8.
+    std::string_view cluster(Cell cell) const { return clusters_[cell.code_point()]; }
+    // The most bytes one cell's glyph takes in UTF-8.
+    std::size_t longest_glyph() const { return longest_glyph_; }
 
     // Rows drawn since the grid was last sent.
     bool changed(std::uint16_t row) const { return changed_[row] != 0; }
@@ -113,7 +141,8 @@ public:
 
     // Where a row was written since it was last blanked: a few stretches of
     // columns [first, second), in order, outside which it is blank in the
-    // default colours. `all` when it may hold something anywhere.
+    // default colours, none of them parting the halves of a wide character.
+    // `all` when it may hold something anywhere.
     struct Written {
         static constexpr int MAX = 6;
         std::array<std::pair<std::uint16_t, std::uint16_t>, MAX> stretches;
@@ -135,6 +164,9 @@ private:
         return row;
     }
     void note_written(std::uint16_t row, std::uint16_t from, std::uint16_t to);
+    void cut_before(Cell* row, std::uint16_t column);
+    void cut_after(Cell* row, std::uint16_t column);
+    Cell with_mark(Cell base, char32_t mark);
 
     std::uint16_t width_ = 0;
     std::uint16_t height_ = 0;
@@ -143,6 +175,12 @@ private:
     std::vector<Written> written_;
     std::vector<Cell> sent_;
     bool shown_ = false;
+
+    // Every cluster drawn since the grid was made, each once; a cluster
+    // cell holds its index.
+    std::unordered_map<std::string, std::uint32_t> cluster_ids_;
+    std::vector<std::string> clusters_;
+    std::size_t longest_glyph_ = 4;
 };
 
 }  // namespace term

@@ -110,6 +110,17 @@ int plain_block(const Cell* cells, int count, std::uint32_t same, char*& o)
     return k;
 }
 
+// Writes the glyph of a cell that is not plain ASCII at `o`: nothing for the
+// second half of a wide character, which the terminal fills with the first.
+char* put_glyph(char* o, Cell cell, const Grid& grid)
+{
+    if (cell.continuation()) return o;
+    if (!cell.cluster()) return utf8::put(o, cell.code_point());
+    const std::string_view glyph = grid.cluster(cell);
+    std::memcpy(o, glyph.data(), glyph.size());
+    return o + glyph.size();
+}
+
 // Appends the bytes of moves, colours and cells, keeping track of where the
 // cursor is and which colours are set.
 class Emitter {
@@ -175,7 +186,8 @@ public:
         const Cell* cells = row + from;
         const int count = to - from;
         const std::size_t at = out_.size();
-        const std::size_t room = static_cast<std::size_t>(count) * (4 + writer_.longest_colour_change());
+        const std::size_t room = static_cast<std::size_t>(count) *
+                                 (next_.longest_glyph() + writer_.longest_colour_change());
         StyleId current = pen.style;
         out_.resize_and_overwrite(at + room, [&](char* buffer, std::size_t) {
             char* o = buffer + at;
@@ -198,7 +210,7 @@ public:
                     current = cell.style();
                     same = std::uint32_t{current} << Cell::STYLE_SHIFT;
                 }
-                o = utf8::put(o, cell.code_point());
+                o = put_glyph(o, cell, next_);
             }
             return static_cast<std::size_t>(o - buffer);
         });
@@ -220,9 +232,9 @@ public:
     void put_cells(const Cell* cells, std::size_t count)
     {
         const std::size_t at = out_.size();
-        out_.resize_and_overwrite(at + 4 * count, [&](char* buffer, std::size_t) {
+        out_.resize_and_overwrite(at + next_.longest_glyph() * count, [&](char* buffer, std::size_t) {
             char* o = buffer + at;
-            for (std::size_t k = 0; k < count; ++k) o = utf8::put(o, cells[k].code_point());
+            for (std::size_t k = 0; k < count; ++k) o = put_glyph(o, cells[k], next_);
             return static_cast<std::size_t>(o - buffer);
         });
     }
@@ -304,11 +316,19 @@ int blanks_before(const Cell* row, int to)
 // colours, to its end.
 int blank_tail(const Cell* row, int width) { return blanks_before(row, width); }
 
+// The first column from `column` on where two rows differ, or `width`. Most
+// of a changed row is not: four cells are compared at once.
+int next_difference(const Cell* a, const Cell* b, int column, int width)
+{
+    while (column + 4 <= width && std::memcmp(a + column, b + column, 4 * sizeof(Cell)) == 0) column += 4;
+    while (column < width && a[column] == b[column]) ++column;
+    return column;
+}
+
 // The cells of `shown` that differ from `next` in one row: first and last.
 bool changed_span(const Cell* shown, const Cell* next, int width, int& first, int& last)
 {
-    first = 0;
-    while (first < width && shown[first] == next[first]) ++first;
+    first = next_difference(shown, next, 0, width);
     if (first == width) return false;
     last = width - 1;
     while (shown[last] == next[last]) --last;
@@ -336,13 +356,34 @@ void apply_shift(Cell* row, int width, Shift shift)
     }
 }
 
+// The cell at `column` of a row once a shift has moved it.
+Cell shifted(const Cell* row, int width, Shift shift, int column)
+{
+    if (column < shift.column) return row[column];
+    if (shift.count > 0) return column < shift.column + shift.count ? BLANK : row[column - shift.count];
+    return column < width + shift.count ? row[column - shift.count] : BLANK;
+}
+
+// Whether a shift leaves every wide character of a row whole, the row's
+// cells given by `cell_at`: it must not cut between the two cells of one
+// where it starts, nor where cells leave the row or stay behind.
+template <class CellAt>
+bool keeps_pairs(const CellAt& cell_at, int width, Shift shift)
+{
+    const auto second_half = [&](int column) { return column < width && cell_at(column).continuation(); };
+    const int k = std::abs(shift.count);
+    if (second_half(shift.column)) return false;
+    return shift.count > 0 ? !second_half(width - k) : !second_half(shift.column + k);
+}
+
 // Text inserted or deleted in the middle of a line moves the rest of it: the
 // terminal can move those cells itself (insert or delete characters), so only
 // the new ones are sent. A shift of the whole rest of the row would also move
 // the cells after the changed stretch (the scroll bar): they are first moved
 // the other way, so they end where they were. Plans the shifts for a row
 // whose cells differ from `first` to `last`, applies them to the model of
-// what is shown, and tells whether there are any.
+// what is shown, and tells whether there are any. Shifts that would cut a
+// wide character in two are not made: terminals differ in what they show then.
 bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, int first, int last, RowShift& plan)
 {
     int best_count = 0;
@@ -369,6 +410,11 @@ bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, int
         plan.shifts[plan.size++] = {at(first), static_cast<std::int16_t>(-k)};
         if (keep_tail) plan.shifts[plan.size++] = {at(last - k + 1), k};
     }
+    // Each shift is checked on the row as the one before it leaves it.
+    if (!keeps_pairs([&](int c) { return shown[c]; }, width, plan.shifts[0])) return false;
+    if (plan.size > 1 &&
+        !keeps_pairs([&](int c) { return shifted(shown, width, plan.shifts[0], c); }, width, plan.shifts[1]))
+        return false;
     for (std::uint8_t i = 0; i < plan.size; ++i) apply_shift(shown, width, plan.shifts[i]);
     return true;
 }
@@ -379,14 +425,13 @@ bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, int
 void add_segments(const Cell* shown, const Cell* next, std::uint16_t row, int width, int first, int last,
                   std::vector<Segment>& segments)
 {
-    int c = first;
-    while (c <= last) {
-        if (shown[c] == next[c]) {
-            ++c;
-            continue;
-        }
+    for (int c = next_difference(shown, next, first, last + 1); c <= last;
+         c = next_difference(shown, next, c, last + 1)) {
         int end = c + 1;
         while (end <= last && !(shown[end] == next[end])) ++end;
+        // A wide character is written whole: a new one in place of another
+        // leaves the second half as it was.
+        if (next[end - 1].wide()) ++end;
         // Blanks to the end of the row cost three bytes as an erase.
         const int blank_from = end == width ? std::max(c, blank_tail(next, width)) : width;
         const bool erase_tail = width - blank_from > 3;

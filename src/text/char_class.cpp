@@ -1,6 +1,8 @@
 #include "text/char_class.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <span>
 
 namespace {
@@ -40,3 +42,40 @@ bool is_ident_char(char32_t c) { return c == U'_' || is_word_char(c); }
 bool is_punct_char(char32_t c) { return !is_ident_char(c) && !is_white_space(c); }
 
 bool is_uppercase(char32_t c) { return in_table(UPPERCASE_RANGES, c); }
+
+namespace {
+
+// The width of every character of the basic multilingual plane, where
+// nearly all text is, in two bits each (the width plus one), made once from
+// the tables: a frame asks for the width of each character it draws.
+using PlaneWidths = std::array<std::uint8_t, 0x10000 / 4>;
+
+PlaneWidths plane_widths()
+{
+    PlaneWidths widths;
+    widths.fill(0b10101010);  // width 1 everywhere
+    const auto mark = [&](std::span<const CodePointRange> table, std::uint8_t code) {
+        for (const CodePointRange& r : table)
+            for (char32_t c = r.first; c <= r.last && c < 0x10000; ++c) {
+                const unsigned shift = (c & 3) * 2;
+                widths[c >> 2] = static_cast<std::uint8_t>((widths[c >> 2] & ~(3u << shift)) | code << shift);
+            }
+    };
+    mark(ZERO_WIDTH_RANGES, 1);
+    mark(DOUBLE_WIDTH_RANGES, 3);
+    return widths;
+}
+
+}  // namespace
+
+int char_width(char32_t c)
+{
+    // Below the combining diacritics every character takes one column.
+    if (c < 0x300) return 1;
+    if (c < 0x10000) {
+        static const PlaneWidths widths = plane_widths();
+        return ((widths[c >> 2] >> ((c & 3) * 2)) & 3) - 1;
+    }
+    if (in_table(ZERO_WIDTH_RANGES, c)) return 0;
+    return in_table(DOUBLE_WIDTH_RANGES, c) ? 2 : 1;
+}

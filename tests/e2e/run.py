@@ -32,6 +32,7 @@ Steps (blank lines and lines starting with # are ignored):
   row-starts N TEXT  until screen row N begins with TEXT
   selected N TEXT    until the highlighted (selection-coloured) cells of row N
                      read TEXT
+  cursor X Y         until the terminal's cursor is at column X of row Y (0-based)
   sleep MS           a pause, only where time itself is what is tested
   exit CODE          until zep has ended; its exit status must be CODE
   stderr TEXT        what zep wrote on standard error, exactly (after exit)
@@ -258,6 +259,10 @@ def run_step(pane, line):
         n = int(number)
         wait_for(f"row {n} to highlight '{text}'",
                  lambda: selected_text(pane.screen(styled=True)[n]) == text, pane)
+    elif word == "cursor":
+        x, y = rest.split()
+        wait_for(f"the cursor at column {x} of row {y}",
+                 lambda: pane.flag("cursor_x") == x and pane.flag("cursor_y") == y, pane)
     elif word == "sleep":
         time.sleep(int(rest) / 1000.0)
     elif word == "exit":

@@ -24,9 +24,14 @@ using term::KeyCode;
 
 std::string random_line(std::mt19937& random)
 {
-    static const std::vector<std::string> pieces = {
-        "word ", "so'z ", "слово ", "\t",     "x",
-        "é",     "ё",     "  ",     "a\x01b", "long line of text that goes past the right edge of the screen "};
+    // Wide characters (emoji, CJK) and combining marks (also one starting a
+    // line) among the rest, so that they are cut by the edges, shifted along
+    // their rows and overwritten by halves.
+    static const std::string long_line = "long line of text that goes past the right edge of the screen ";
+    static const std::string long_cjk = "日本語の長い行は画面の右端を越えて続きます";
+    static const std::vector<std::string> pieces = {"word ",  "so'z ",        "слово ", "\t",     "x",       "é",
+                                                    "ё",      "  ",           "a\x01b", "😀",      "日本語",  "e\u0301",
+                                                    "\u0301", "\u0301\u0302", "⌚x👍",    "漢字。", long_line, long_cjk};
     std::string line;
     const auto count = std::uniform_int_distribution<int>(0, 8)(random);
     for (int i = 0; i < count; ++i) line += pieces[random() % pieces.size()];
@@ -41,7 +46,7 @@ term::Event random_event(std::mt19937& random)
     };
     static const std::vector<Key> moves = {Key::Left, Key::Right, Key::Up,     Key::Down,
                                            Key::Home, Key::End,   Key::PageUp, Key::PageDown};
-    static const std::u32string typed = U"abc xyzЖжé\t";
+    static const std::u32string typed = U"abc xyzЖжé\t日😀\u0301";
     static const std::u32string chords = U"acdefhklnpqsvxyz";
     switch (pick(12)) {
     case 0:
@@ -114,7 +119,7 @@ TEST(DiffWriter, FramesOfDifferencesShowWhatAWholeFrameShows)
             term::Output out;
             writer.write(frame.grid, out);
             ASSERT_TRUE(out.flush());
-            diffed.feed(out.written());
+            ASSERT_NO_THROW(diffed.feed(out.written())) << "seed " << seed << ", step " << step;
 
             VtermScreen whole(editor.screen_width, editor.screen_height);
             whole.feed(frame_bytes(editor));

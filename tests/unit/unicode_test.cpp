@@ -57,3 +57,25 @@ TEST(Unicode, ClassesBeyondAscii)
             EXPECT_EQ(is_uppercase(c), row.upper) << std::hex << +c;
         }
 }
+
+// The columns a terminal draws a character in.
+TEST(Unicode, DisplayWidths)
+{
+    struct Row {
+        std::u32string characters;
+        int width;
+    };
+    const Row rows[] = {
+        // East Asian wide and fullwidth, emoji shown as emoji, the CJK blocks
+        // also where nothing is assigned yet, and planes 2 and 3.
+        {U"日本語漢字가힣ＡＢ。⌚😀👍🇦\u3400\u9FFF\U00020000\U0002FFFD\U00030000", 2},
+        // Marks, the invisible format characters, and the jamo that join a
+        // syllable: also where the database calls them wide.
+        {U"\u0301\u20DD\u0489\u200B\u200D\u2060\uFEFF\uFE0F\u3099\u302A\u1160\u11A8\U000E0001", 0},
+        // Everything else, controls (drawn as stand-ins) and the soft hyphen
+        // and signs before numbers, which terminals show, included.
+        {U"aé\u00ADж€─␉\uFFFD\u0600\u2764\uE000\u0378\u4DC0" + std::u32string{0x01, 0x7F, 0x85}, 1},
+    };
+    for (const Row& row : rows)
+        for (char32_t c : row.characters) EXPECT_EQ(char_width(c), row.width) << std::hex << +c;
+}

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -257,6 +258,52 @@ TEST(Mouse, ClicksPlaceTheCursorOnTextOnly)
     EXPECT_EQ(s.ed.left_column, 2u);
 }
 
+// Cells are display columns: a wide character takes two, a click on either
+// half lands on it; a mark takes none, so the cell of its character lands
+// before both; right of the line's end is its end. Dragging works alike.
+TEST(Mouse, ClicksOnWideCharactersAndMarks)
+{
+    // Display columns of "abc😀def日本語xyz": 😀 3-4, 日 8-9, 本 10-11, 語 12-13.
+    const std::pair<std::string_view, std::string_view> clicks[] = {
+        {"<Click:3,1>", "abc|😀def日本語xyz"},
+        {"<Click:4,1>", "abc|😀def日本語xyz"},
+        {"<Click:5,1>", "abc😀|def日本語xyz"},
+        {"<Click:9,1>", "abc😀def|日本語xyz"},
+        {"<Click:13,1>", "abc😀def日本|語xyz"},
+        {"<Click:16,1>", "abc😀def日本語xy|z"},
+        {"<Click:17,1>", "abc😀def日本語xyz|"},
+        {"<Click:38,1>", "abc😀def日本語xyz|"},
+        {"<Press:4,1><Drag:11,1>", "abc[😀def日|]本語xyz"},
+        {"<Press:13,1><Drag:0,1>", "[|abc😀def日本]語xyz"},
+    };
+    for (const auto& [keys, after] : clicks) {
+        Session s = screen(1, 12);
+        s.load("|abc😀def日本語xyz");
+        s.press(keys);
+        EXPECT_EQ(s.marked(), after) << keys;
+    }
+
+    // Scrolled right by display columns: the first cell is the second half of 😀.
+    Session s = screen(1, 12);
+    s.load("|abc😀def日本語xyz");
+    s.ed.left_column = 4;
+    s.press("<Click:0,1>");
+    EXPECT_EQ(s.marked(), "abc|😀def日本語xyz");
+    s.press("<Click:5,1>");
+    EXPECT_EQ(s.marked(), "abc😀def|日本語xyz");
+
+    // Marks: "e\u0301\u0302x" draws e with both marks in column 0, x in 1; a
+    // mark starting a line takes a column of its own.
+    s.load("|e\u0301\u0302x");
+    s.press("<Click:0,1>");
+    EXPECT_EQ(s.ed.cursor, at(0, 0));
+    s.press("<Click:1,1>");
+    EXPECT_EQ(s.ed.cursor, at(0, 3));
+    s.load("|\u0301x");
+    s.press("<Click:1,1>");
+    EXPECT_EQ(s.ed.cursor, at(0, 1));
+}
+
 TEST(Mouse, DragSelects)
 {
     Session s = screen(30, 12, at(9, 0));
@@ -299,15 +346,16 @@ TEST(Mouse, DoubleClickSelectsAWord)
         s.press(keys);
         EXPECT_EQ(s.marked(), selected) << keys;
     }
-    const std::pair<std::string_view, std::string_view> words[] = {{"|  ab", "|  ab"},
-                                                                   {"|漢字。。x", "[漢字|]。。x"},
-                                                                   {"漢字。|。x", "漢字[。。|]x"},
-                                                                   {"a|.b", "a[.|]b"}};
-    for (const auto& [before, selected] : words) {
+    // Wide characters take two cells each; a click on either half is on it.
+    const std::tuple<std::string_view, int, std::string_view> words[] = {{"|  ab", 0, "|  ab"},
+                                                                         {"|漢字。。x", 1, "[漢字|]。。x"},
+                                                                         {"|漢字。。x", 7, "漢字[。。|]x"},
+                                                                         {"|a.b", 1, "a[.|]b"}};
+    for (const auto& [text, x, selected] : words) {
         Session s = screen(1, 12);
-        s.load(before);
-        const std::string cell = std::to_string(s.ed.cursor.column) + ",1";
+        s.load(text);
+        const std::string cell = std::to_string(x) + ",1";
         s.press("<Click:" + cell + "><+100ms><Click:" + cell + ">");
-        EXPECT_EQ(s.marked(), selected) << before;
+        EXPECT_EQ(s.marked(), selected) << text << " at " << x;
     }
 }

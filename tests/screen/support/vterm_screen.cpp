@@ -1,6 +1,7 @@
 #include "screen/support/vterm_screen.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <ostream>
 #include <stdexcept>
 
@@ -26,16 +27,55 @@ void VtermScreen::resize(int width, int height)
     height_ = height;
 }
 
-void VtermScreen::feed(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+void VtermScreen::feed(std::string_view bytes)
+{
+    // Up to each insertion (CSI n @) or deletion (CSI n P) of characters,
+    // which is checked against the screen as it stands before it.
+    std::size_t done = 0;
+    for (std::size_t at = bytes.find("\x1b["); at != std::string_view::npos; at = bytes.find("\x1b[", at + 1)) {
+        std::size_t end = at + 2;
+        while (end < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[end]))) ++end;
+        if (end == bytes.size() || (bytes[end] != '@' && bytes[end] != 'P')) continue;
+        vterm_input_write(vt_, bytes.data() + done, at - done);
+        done = at;
+        const int count = end > at + 2 ? std::stoi(std::string(bytes.substr(at + 2, end - at - 2))) : 1;
+        check_shift(count, bytes[end] == '@');
+    }
+    vterm_input_write(vt_, bytes.data() + done, bytes.size() - done);
+}
+
+// Terminals differ in what they make of a shift that cuts a wide character
+// in two (xterm blanks it, libvterm moves its halves apart), so a writer must
+// not make one: not where the shift starts, nor where cells leave the row.
+void VtermScreen::check_shift(int count, bool insert) const
+{
+    const int row = cursor_row();
+    const int column = cursor_column();
+    const auto second_half = [&](int c) { return c < width_ && cell(row, c).width == 0; };
+    const int edge = insert ? width_ - count : column + count;
+    if (second_half(column) || second_half(edge))
+        throw std::logic_error((insert ? "an insertion of " : "a deletion of ") + std::to_string(count) + " at row " +
+                               std::to_string(row) + " column " + std::to_string(column) +
+                               " cuts a wide character: " + text(row));
+}
 
 Cell VtermScreen::cell(int row, int column) const
 {
     VTermScreenCell raw{};
     if (!vterm_screen_get_cell(screen_, VTermPos{row, column}, &raw))
         throw std::out_of_range("cell outside the screen");
+    // The second half of a wide character holds no character of its own, and
+    // shows in the colours of the first (libvterm keeps older ones there).
+    if (raw.chars[0] == static_cast<std::uint32_t>(-1) && column > 0) {
+        Cell half = cell(row, column - 1);
+        half.glyph.clear();
+        half.width = 0;
+        return half;
+    }
     Cell cell;
     for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL && raw.chars[i] != 0; ++i) utf8::append(cell.glyph, raw.chars[i]);
     if (raw.chars[0] == 0) cell.glyph.push_back(' ');
+    cell.width = raw.width;
     cell.default_fg = VTERM_COLOR_IS_DEFAULT_FG(&raw.fg);
     cell.default_bg = VTERM_COLOR_IS_DEFAULT_BG(&raw.bg);
     vterm_screen_convert_color_to_rgb(screen_, &raw.fg);

@@ -17,7 +17,8 @@ struct Rgb {
 };
 
 struct Cell {
-    std::string glyph;  // UTF-8; a space for an empty cell
+    std::string glyph;  // UTF-8, marks included; a space for an empty cell, "" for a wide character's second half
+    int width = 1;      // 2 for a wide character, 0 for its second half
     Rgb fg;
     Rgb bg;
     bool default_fg = true;
@@ -32,12 +33,15 @@ public:
     VtermScreen(const VtermScreen&) = delete;
     VtermScreen& operator=(const VtermScreen&) = delete;
 
+    // Throws std::logic_error for an insertion or deletion of characters
+    // that would cut a wide character in two.
     void feed(std::string_view bytes);
     // As a terminal window resized: what was shown stays where it fits.
     void resize(int width, int height);
 
     Cell cell(int row, int column) const;
     // The glyphs of columns [from, from + count) of a row; count -1 to the end.
+    // A wide character shows once, in its first column.
     std::string text(int row, int from = 0, int count = -1) const;
     int cursor_row() const;
     int cursor_column() const;
@@ -45,6 +49,8 @@ public:
     int height() const { return height_; }
 
 private:
+    void check_shift(int count, bool insert) const;
+
     VTerm* vt_;
     VTermScreen* screen_;
     int width_;
