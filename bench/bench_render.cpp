@@ -111,9 +111,28 @@ void BM_FrameAfterTypedCharacter(benchmark::State& state)
     }
 }
 
+// The typing and deleting alone that the frame above pays for as well, so
+// that the frame's own cost is the difference.
+void BM_TypedCharacterEditAlone(benchmark::State& state)
+{
+    Editor editor = make_editor(48);
+    editor.top_line = 0;
+    editor.cursor = {10, 20};
+    bool typed = false;
+    for (auto _ : state) {
+        if (typed)
+            backspace_at_cursor(editor);
+        else
+            type_char(editor, U'x');
+        typed = !typed;
+        benchmark::DoNotOptimize(editor.buffer.take_changes());
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_FrameAfterTypedCharacter);
+BENCHMARK(BM_TypedCharacterEditAlone);
 BENCHMARK(BM_FrameOneLine);
 BENCHMARK(BM_FrameOneScreenful);
 BENCHMARK(BM_FrameMillionLines);

@@ -1,6 +1,7 @@
 #include "terminal/vt_writer.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -40,23 +41,34 @@ int digits(unsigned value)
     return n;
 }
 
+// The decimal digits of `value`, written backwards from `end`; returns
+// where they start.
+char* digits_before(char* end, unsigned value)
+{
+    do {
+        *--end = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    return end;
+}
+
 void put_number(std::string& out, unsigned value)
 {
     char text[10];
-    int n = 0;
-    do {
-        text[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0);
-    while (n > 0) out.push_back(text[--n]);
+    out.append(digits_before(text + sizeof text, value), text + sizeof text);
 }
 
-// CSI n X, with n left out when it is 1.
+// CSI n X, with n left out when it is 1: built on the stack and appended at
+// once, as moves are the most frequent command of a frame.
 void put_steps(std::string& out, int count, char final)
 {
-    out += "\x1b[";
-    if (count > 1) put_number(out, static_cast<unsigned>(count));
-    out.push_back(final);
+    char text[16];
+    char* const end = text + sizeof text - 1;
+    *end = final;
+    char* start = count > 1 ? digits_before(end, static_cast<unsigned>(count)) : end;
+    *--start = '[';
+    *--start = '\x1b';
+    out.append(start, text + sizeof text);
 }
 
 int steps_length(int count) { return count > 1 ? 3 + digits(static_cast<unsigned>(count)) : 3; }
@@ -80,7 +92,8 @@ void put_color(std::string& out, Color c, bool foreground)
 
 // Writes the bytes of the leading cells that are ASCII in the style `same`
 // stands for, sixteen at a time, moving `o` past them; returns how many.
-// Most of a frame is such cells.
+// Most of a frame is such cells. Up to sixteen bytes past the new `o` may be
+// written over: the caller's room for the cells' glyphs covers them.
 int plain_block(const Cell* cells, int count, std::uint32_t same, char*& o)
 {
     int k = 0;
@@ -88,17 +101,24 @@ int plain_block(const Cell* cells, int count, std::uint32_t same, char*& o)
     static_assert(sizeof(Cell) == 4);
     const __m128i style = _mm_set1_epi32(static_cast<int>(same));
     const __m128i not_ascii = _mm_set1_epi32(~0x7F);
+    const __m128i zero = _mm_setzero_si128();
     for (; k + 16 <= count; k += 16) {
         __m128i v[4];
-        __m128i any = _mm_setzero_si128();
+        __m128i plain[4];
         for (int i = 0; i < 4; ++i) {
             v[i] = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + k + 4 * i)), style);
-            any = _mm_or_si128(any, _mm_and_si128(v[i], not_ascii));
+            plain[i] = _mm_cmpeq_epi32(_mm_and_si128(v[i], not_ascii), zero);
         }
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(any, _mm_setzero_si128())) != 0xFFFF) break;
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_packs_epi16(_mm_packs_epi32(plain[0], plain[1]), _mm_packs_epi32(plain[2], plain[3]))));
         const __m128i low = _mm_packs_epi32(v[0], v[1]);
         const __m128i high = _mm_packs_epi32(v[2], v[3]);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(low, high));
+        if (mask != 0xFFFF) {
+            const int run = std::countr_one(mask);
+            o += run;
+            return k + run;
+        }
         o += 16;
     }
 #endif
@@ -288,13 +308,18 @@ private:
 
     void put_absolute(int row, int column)
     {
-        out_ += "\x1b[";
-        put_number(out_, static_cast<unsigned>(row + 1));
+        char text[32];
+        char* const end = text + sizeof text - 1;
+        *end = 'H';
+        char* start = end;
         if (column > 0) {
-            out_.push_back(';');
-            put_number(out_, static_cast<unsigned>(column + 1));
+            start = digits_before(start, static_cast<unsigned>(column + 1));
+            *--start = ';';
         }
-        out_.push_back('H');
+        start = digits_before(start, static_cast<unsigned>(row + 1));
+        *--start = '[';
+        *--start = '\x1b';
+        out_.append(start, text + sizeof text);
     }
 
     const VtWriter& writer_;
@@ -523,7 +548,8 @@ void VtWriter::write_whole(const Grid& next)
         // on it is written.
         const Grid::Written& written = next.written(r);
         emit.move(r, 0);
-        if (written.all) {
+        if (written.all ||
+            (written.count == 1 && written.stretches[0].first == 0 && written.stretches[0].second == width)) {
             emit.row_cells(row, 0, width);
         } else {
             emit.erase_to_end();
