@@ -83,27 +83,41 @@ void BM_FrameMillionLines(benchmark::State& state)
     run_frames(state, editor);
 }
 
-// A character typed in the middle of a line, then deleted again: each frame
-// draws the whole state and writes only what changed.
-void BM_FrameAfterTypedCharacter(benchmark::State& state)
-{
+// One screenful with the cursor in the middle of a line, where each
+// iteration types a character or deletes it again.
+struct Typing {
     Editor editor = make_editor(48);
-    editor.top_line = 0;
-    editor.cursor = {10, 20};
-    editor.status_message.text.clear();
-    term::Output out;
-    Frame frame;
-    term::VtWriter writer(style::PALETTE);
-    render(editor, frame);
-    writer.write(frame.grid, out);
     bool typed = false;
-    for (auto _ : state) {
+
+    Typing()
+    {
+        editor.top_line = 0;
+        editor.cursor = {10, 20};
+        editor.status_message.text.clear();
+    }
+    void step()
+    {
         if (typed)
             backspace_at_cursor(editor);
         else
             type_char(editor, U'x');
         typed = !typed;
-        render(editor, frame);
+    }
+};
+
+// Each frame after a typed character draws the whole state and writes only
+// what changed.
+void BM_FrameAfterTypedCharacter(benchmark::State& state)
+{
+    Typing typing;
+    term::Output out;
+    Frame frame;
+    term::VtWriter writer(style::PALETTE);
+    render(typing.editor, frame);
+    writer.write(frame.grid, out);
+    for (auto _ : state) {
+        typing.step();
+        render(typing.editor, frame);
         writer.write(frame.grid, out);
         benchmark::DoNotOptimize(out.pending().data());
         (void)out.flush();
@@ -115,17 +129,10 @@ void BM_FrameAfterTypedCharacter(benchmark::State& state)
 // that the frame's own cost is the difference.
 void BM_TypedCharacterEditAlone(benchmark::State& state)
 {
-    Editor editor = make_editor(48);
-    editor.top_line = 0;
-    editor.cursor = {10, 20};
-    bool typed = false;
+    Typing typing;
     for (auto _ : state) {
-        if (typed)
-            backspace_at_cursor(editor);
-        else
-            type_char(editor, U'x');
-        typed = !typed;
-        benchmark::DoNotOptimize(editor.buffer.take_changes());
+        typing.step();
+        benchmark::DoNotOptimize(typing.editor.buffer.take_changes());
     }
 }
 
