@@ -36,7 +36,8 @@ bool is_control_at(std::string_view text, std::size_t i)
            static_cast<unsigned char>(text[i + 1]) < 0xA0;
 }
 
-// The line number right-aligned before one space, in gutter colours.
+// The line number right-aligned before one space, in gutter colours: one
+// piece of text, as every row of a frame has it.
 void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number, std::uint64_t gutter)
 {
     char digits[24];
@@ -45,12 +46,13 @@ void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number,
         digits[sizeof digits - 1 - count++] = static_cast<char>('0' + number % 10);
         number /= 10;
     } while (number > 0);
-    const std::size_t shown = std::min<std::uint64_t>(count, gutter - 1);
-    const auto start = static_cast<std::uint16_t>(gutter - 1 - shown);
-    grid.fill(0, row, start, ' ', style::LINE_NUMBER);
-    const std::uint16_t end = grid.put(start, row, std::string_view(digits + sizeof digits - count, shown),
-                                       style::LINE_NUMBER);
-    grid.fill(end, row, 1, ' ', style::LINE_NUMBER);
+    char text[32];
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(gutter, sizeof text));
+    if (size == 0) return;
+    const std::size_t shown = std::min(count, size - 1);
+    std::memset(text, ' ', size);
+    std::memcpy(text + size - 1 - shown, digits + sizeof digits - count, shown);
+    grid.put(0, row, std::string_view(text, size), style::LINE_NUMBER);
 }
 
 // The part of one document line in view (from display column left_column,
