@@ -4,7 +4,9 @@
 // as a string_view and changes text through the primitives below.
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,7 +34,7 @@ public:
     std::string_view line(std::uint64_t row) const
     {
         if (row >= lines_.size()) return {};
-        const Line record = lines_[row];
+        const Line& record = lines_[row];
         if (record.is_owned()) return owned_[record.at()];
         return std::string_view(text_).substr(record.at(), line_at(text_, record.at()).length);
     }
@@ -120,11 +122,20 @@ private:
                 value >>= 8;
             }
         }
+        // Read as two loads from where the record lies: put together byte
+        // by byte from a copy, the record's bytes would wait on their own
+        // stores, on the path every drawn line takes.
         std::uint64_t value() const
         {
-            std::uint64_t value = 0;
-            for (std::size_t k = bytes_.size(); k-- > 0;) value = value << 8 | bytes_[k];
-            return value;
+            std::uint64_t low = 0;
+            if constexpr (std::endian::native == std::endian::little) {
+                std::uint32_t word = 0;
+                std::memcpy(&word, bytes_.data(), sizeof word);
+                low = word;
+            } else {
+                for (std::size_t k = 4; k-- > 0;) low = low << 8 | bytes_[k];
+            }
+            return std::uint64_t{bytes_[4]} << 32 | low;
         }
         std::array<unsigned char, 5> bytes_;
     };
