@@ -206,7 +206,8 @@ std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_vie
         }
         const utf8::Decoded d = utf8::decode(std::string_view(p, static_cast<std::size_t>(stop - p)));
         const char32_t c = visible(d.c);
-        const int width = char_width(c);
+        // Below the combining marks every character is one column wide.
+        const int width = c < 0x300 ? 1 : char_width(c);
         if (width == 0) {
             // Marks stay with their character, also past the end.
             if (column > from) {

@@ -155,7 +155,7 @@ bool two_byte_word(const unsigned char* p, std::uint64_t& state)
 
 }  // namespace
 
-Decoded decode(std::string_view bytes)
+Decoded decode_any(std::string_view bytes)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     if (p[0] < 0x80) return {Decoded::Status::Ok, p[0], 1};

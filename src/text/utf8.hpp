@@ -37,8 +37,26 @@ struct Decoded {
     std::size_t length = 0;
 };
 
-// Decodes the sequence at the start of `bytes` (not empty).
-Decoded decode(std::string_view bytes);
+// The whole rule, for decode: every lead byte, every ill-formed sequence.
+Decoded decode_any(std::string_view bytes);
+
+// Decodes the sequence at the start of `bytes` (not empty). ASCII and the
+// two- and three-byte forms that fill most text beyond it (accented Latin,
+// Cyrillic, punctuation) are read here, in the caller's loop; E0 and ED,
+// which have sequences of their own to refuse, and the rest go the whole way.
+inline Decoded decode(std::string_view bytes)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const std::size_t size = bytes.size();
+    if (byte(0) < 0x80) return {Decoded::Status::Ok, byte(0), 1};
+    if (size >= 2 && byte(0) >= 0xC2 && byte(0) < 0xE0 && (byte(1) & 0xC0) == 0x80)
+        return {Decoded::Status::Ok, static_cast<char32_t>((byte(0) & 0x1Fu) << 6 | (byte(1) & 0x3Fu)), 2};
+    if (size >= 3 && byte(0) > 0xE0 && byte(0) < 0xF0 && byte(0) != 0xED && (byte(1) & 0xC0) == 0x80 &&
+        (byte(2) & 0xC0) == 0x80)
+        return {Decoded::Status::Ok,
+                static_cast<char32_t>((byte(0) & 0x0Fu) << 12 | (byte(1) & 0x3Fu) << 6 | (byte(2) & 0x3Fu)), 3};
+    return decode_any(bytes);
+}
 
 // Writes the UTF-8 form of c (a scalar value) at `out` and returns the place after it.
 char* put(char* out, char32_t c);
