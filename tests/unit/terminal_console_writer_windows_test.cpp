@@ -320,6 +320,28 @@ TEST_F(ConsoleOutput, TheFrameReadBackShowsTheBarTheGutterTheTextTheSelectionAnd
     EXPECT_NE(shown.attributes(left - 1, top), help) << "the frame stands out";
 }
 
+// A console cell holds one UTF-16 unit: a wide character shows in its first
+// cell with a blank after it, a character with marks as its base, and one
+// beyond the Basic Multilingual Plane as U+FFFD; the columns stay those of a
+// terminal, so the cursor stands after the text typed.
+TEST_F(ConsoleOutput, WideCharactersAndMarksKeepTheirColumnsOneUnitACell)
+{
+    ConsoleEditor& ed = start({"日本x", "e\u0301y", "a😀b"});
+    ed.session.press("<End>");
+    ed.draw();
+    Shown shown = read_active_screen();
+    SCOPED_TRACE(describe(shown));
+    EXPECT_EQ(shown.text(1, 0, 9), " 1 日 本 x ");
+    EXPECT_EQ(shown.text(2, 0, 6), " 2 ey ");
+    EXPECT_EQ(shown.text(3, 0, 8), " 3 a\uFFFD b ");
+    EXPECT_EQ(shown.cursor.X, 8);
+    ed.session.press("<Down><Down>");
+    ed.draw();
+    shown = read_active_screen();
+    EXPECT_EQ(shown.cursor.X, 7);
+    EXPECT_EQ(shown.cursor.Y, 3);
+}
+
 // Whatever the editor does, the differences written frame after frame
 // leave in the console exactly what a whole frame writes.
 TEST_F(ConsoleOutput, FramesOfDifferencesShowWhatAWholeFrameShows)
