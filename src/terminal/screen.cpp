@@ -199,11 +199,10 @@ std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_vie
         const auto limit = column < end ? static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - column, stop - p))
                                         : 0;
         const std::size_t run = printable_run(p, limit, cells + column, style_bits);
-        if (run > 0) {
-            column = static_cast<std::uint16_t>(column + run);
-            p += run;
-            continue;
-        }
+        column = static_cast<std::uint16_t>(column + run);
+        p += run;
+        // What stopped the run is handled at once, not looked at again.
+        if (p == stop) break;
         const utf8::Decoded d = utf8::decode(std::string_view(p, static_cast<std::size_t>(stop - p)));
         const char32_t c = visible(d.c);
         // Below the combining marks every character is one column wide.

@@ -58,8 +58,27 @@ inline Decoded decode(std::string_view bytes)
     return decode_any(bytes);
 }
 
-// Writes the UTF-8 form of c (a scalar value) at `out` and returns the place after it.
-char* put(char* out, char32_t c);
+// Writes the UTF-8 form of c (a scalar value) at `out` and returns the place
+// after it. Inline: a frame writes every character beyond ASCII through it.
+inline char* put(char* out, char32_t c)
+{
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
 void append(std::string& out, char32_t c);
 std::string encode(char32_t c);
 
