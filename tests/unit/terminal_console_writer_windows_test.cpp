@@ -108,6 +108,18 @@ Shown read_screen(HANDLE screen)
     return shown;
 }
 
+// A buffer of the window's size, the window at its origin: nothing to
+// scroll back to.
+void expect_window_sized(const Shown& shown, int columns, int rows)
+{
+    EXPECT_EQ(shown.size.X, columns);
+    EXPECT_EQ(shown.size.Y, rows);
+    EXPECT_EQ(shown.window.Left, 0);
+    EXPECT_EQ(shown.window.Top, 0);
+    EXPECT_EQ(shown.window.Right, columns - 1);
+    EXPECT_EQ(shown.window.Bottom, rows - 1);
+}
+
 // The active screen buffer, which CONOUT$ always opens.
 Shown read_active_screen()
 {
@@ -257,13 +269,7 @@ TEST_F(ConsoleOutput, TheFrameReadBackShowsTheBarTheGutterTheTextTheSelectionAnd
     SCOPED_TRACE(describe(shown));
     const int width = ed.session.ed.screen_width;
     const int height = ed.session.ed.screen_height;
-    // A buffer of the window's size: nothing to scroll back to.
-    EXPECT_EQ(shown.size.X, width);
-    EXPECT_EQ(shown.size.Y, height);
-    EXPECT_EQ(shown.window.Left, 0);
-    EXPECT_EQ(shown.window.Top, 0);
-    EXPECT_EQ(shown.window.Right, width - 1);
-    EXPECT_EQ(shown.window.Bottom, height - 1);
+    expect_window_sized(shown, width, height);
 
     const std::string bar = shown.text(0);
     EXPECT_EQ(bar.substr(0, 11), " matn.txt  ");
@@ -433,11 +439,7 @@ TEST_F(ConsoleOutput, AResizedWindowGetsABufferOfItsSizeAndAWholeFrame)
         ed.draw();
         const Shown shown = read_active_screen();
         SCOPED_TRACE(describe(shown));
-        EXPECT_EQ(shown.size.X, columns);
-        EXPECT_EQ(shown.size.Y, rows);
-        EXPECT_EQ(shown.window.Top, 0);
-        EXPECT_EQ(shown.window.Bottom, rows - 1);
-        EXPECT_EQ(shown.window.Right, columns - 1);
+        expect_window_sized(shown, columns, rows);
         const std::string bar = shown.text(0);
         EXPECT_EQ(bar.substr(0, 11), " matn.txt  ");
         EXPECT_EQ(bar.substr(bar.size() - 20), "UTF-8  1:1  2 qator ");
