@@ -35,35 +35,65 @@ char32_t visible(char32_t c)
 }
 
 // Makes cells of the leading printable ASCII bytes (0x20 to 0x7E) of
-// p[0, limit), the common case, and returns how many. Sixteen bytes are
-// checked and widened at once where the processor can.
-std::size_t printable_run(const char* p, std::size_t limit, Cell* to, std::uint32_t style_bits)
+// p[0, limit), the common case, and returns how many; the text goes on to
+// `stop`. Sixteen bytes are checked and widened at once where the processor
+// can; so are the last few of a run while sixteen bytes of text are left,
+// their cells merged into those in place (a grid has room after its last
+// row for the cells looked at past a row's end: Grid::SLACK).
+std::size_t printable_run(const char* p, std::size_t limit, const char* stop, Cell* to, std::uint32_t style_bits)
 {
     std::size_t run = 0;
 #if defined(__SSE2__)
-    static_assert(sizeof(Cell) == 4);
+    static_assert(sizeof(Cell) == 4 && Grid::SLACK >= 16);
     const __m128i zero = _mm_setzero_si128();
     const __m128i style = _mm_set1_epi32(static_cast<int>(style_bits));
-    for (; run + 16 <= limit; run += 16) {
+    while (run < limit && stop - (p + run) >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + run));
         // Compared as signed bytes, those from 0x80 up are below 0x20 too.
         const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
                                                 _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F)));
-        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(printable));
-        if (mask != 0xFFFF) {
-            // The printable bytes before the first other one, counted.
-            const auto count = static_cast<std::size_t>(std::countr_one(mask));
-            for (std::size_t k = 0; k < count; ++k)
-                to[run + k] = Cell::from_bits(static_cast<unsigned char>(p[run + k]) | style_bits);
-            return run + count;
-        }
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(printable));
+        if (limit - run < 16) mask &= (1u << (limit - run)) - 1;
         const __m128i low = _mm_unpacklo_epi8(bytes, zero);
         const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+        const __m128i cells[4] = {_mm_or_si128(_mm_unpacklo_epi16(low, zero), style),
+                                  _mm_or_si128(_mm_unpackhi_epi16(low, zero), style),
+                                  _mm_or_si128(_mm_unpacklo_epi16(high, zero), style),
+                                  _mm_or_si128(_mm_unpackhi_epi16(high, zero), style)};
         auto* out = reinterpret_cast<__m128i*>(to + run);
-        _mm_storeu_si128(out, _mm_or_si128(_mm_unpacklo_epi16(low, zero), style));
-        _mm_storeu_si128(out + 1, _mm_or_si128(_mm_unpackhi_epi16(low, zero), style));
-        _mm_storeu_si128(out + 2, _mm_or_si128(_mm_unpacklo_epi16(high, zero), style));
-        _mm_storeu_si128(out + 3, _mm_or_si128(_mm_unpackhi_epi16(high, zero), style));
+        if (mask == 0xFFFF) {
+            for (int i = 0; i < 4; ++i) _mm_storeu_si128(out + i, cells[i]);
+            run += 16;
+            continue;
+        }
+        // The printable bytes before the first other one, or before the
+        // limit: only their cells change.
+        const int count = std::countr_one(mask);
+        const __m128i taken = _mm_cmplt_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                                             _mm_set1_epi8(static_cast<char>(count)));
+        const __m128i taken_low = _mm_unpacklo_epi8(taken, taken);
+        const __m128i taken_high = _mm_unpackhi_epi8(taken, taken);
+        const __m128i select[4] = {_mm_unpacklo_epi16(taken_low, taken_low), _mm_unpackhi_epi16(taken_low, taken_low),
+                                   _mm_unpacklo_epi16(taken_high, taken_high),
+                                   _mm_unpackhi_epi16(taken_high, taken_high)};
+        for (int i = 0; i < 4; ++i) {
+            const __m128i kept = _mm_andnot_si128(select[i], _mm_loadu_si128(out + i));
+            _mm_storeu_si128(out + i, _mm_or_si128(kept, _mm_and_si128(select[i], cells[i])));
+        }
+        return run + static_cast<std::size_t>(count);
+    }
+    // Eight at once near the end of a short text: a line number, say.
+    if (limit - run >= 8 && stop - (p + run) >= 8) {
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + run));
+        const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(0x1F)),
+                                                _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x7F)));
+        if ((_mm_movemask_epi8(printable) & 0xFF) == 0xFF) {
+            const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+            auto* out = reinterpret_cast<__m128i*>(to + run);
+            _mm_storeu_si128(out, _mm_or_si128(_mm_unpacklo_epi16(low, zero), style));
+            _mm_storeu_si128(out + 1, _mm_or_si128(_mm_unpackhi_epi16(low, zero), style));
+            run += 8;
+        }
     }
 #endif
     for (; run < limit; ++run) {
@@ -80,10 +110,13 @@ void Grid::reset(std::uint16_t width, std::uint16_t height)
 {
     width_ = std::min(width, MAX_SIDE);
     height_ = std::min(height, MAX_SIDE);
-    cells_.assign(std::size_t{width_} * height_, Cell{});
-    changed_.assign(height_, 1);
+    // Blanked row by row when first used; the cells kept meanwhile are those
+    // of some earlier frame, each whole.
+    cells_.resize(std::size_t{width_} * height_ + SLACK);
+    changed_.assign(height_, LEFTOVER);
+    leftovers_ = true;
     written_.assign(height_, Written{});
-    sent_.resize(cells_.size());
+    sent_.resize(cells_.size() - SLACK);
     shown_ = false;
     cursor = {};
     // Nothing refers to a cluster any more: not even the rows as sent, which
@@ -97,7 +130,12 @@ void Grid::reset(std::uint16_t width, std::uint16_t height)
 
 void Grid::mark_sent()
 {
-    std::fill(changed_.begin(), changed_.end(), 0);
+    // A row not drawn since the reset went out blank.
+    if (leftovers_)
+        for (std::uint16_t r = 0; r < height_; ++r)
+            if (changed_[r] == LEFTOVER) blank(r, cells_.data() + std::size_t{r} * width_);
+    leftovers_ = false;
+    std::fill(changed_.begin(), changed_.end(), SENT);
     shown_ = true;
 }
 
@@ -127,7 +165,7 @@ void Grid::note_written(std::uint16_t row, std::uint16_t from, std::uint16_t to)
 void Grid::clear_row(std::uint16_t row, StyleId style)
 {
     if (row >= height_) return;
-    std::fill_n(writable_row(row), width_, Cell(' ', style));
+    std::fill_n(writable_row(row, true), width_, Cell(' ', style));
     written_[row] = Written{};
     // Blanks in colours are something drawn too.
     if (style != DEFAULT_STYLE) written_[row].all = true;
@@ -136,7 +174,7 @@ void Grid::clear_row(std::uint16_t row, StyleId style)
 void Grid::begin_row(std::uint16_t row)
 {
     if (row >= height_) return;
-    writable_row(row);
+    writable_row(row, true);
     written_[row] = Written{};
 }
 
@@ -198,7 +236,7 @@ std::uint16_t Grid::put(std::uint16_t column, std::uint16_t row, std::string_vie
         // The run of printable ASCII from here, made cells in bulk.
         const auto limit = column < end ? static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - column, stop - p))
                                         : 0;
-        const std::size_t run = printable_run(p, limit, cells + column, style_bits);
+        const std::size_t run = printable_run(p, limit, stop, cells + column, style_bits);
         column = static_cast<std::uint16_t>(column + run);
         p += run;
         // What stopped the run is handled at once, not looked at again.

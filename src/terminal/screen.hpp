@@ -87,6 +87,10 @@ struct CursorState {
 
 class Grid {
 public:
+    // Cells a grid holds after its last row, never drawn on, so that a
+    // reader may look at a few cells past a row's end sixteen at a time.
+    static constexpr std::size_t SLACK = 16;
+
     Grid() = default;
     Grid(std::uint16_t width, std::uint16_t height) { reset(width, height); }
 
@@ -96,7 +100,12 @@ public:
 
     std::uint16_t width() const { return width_; }
     std::uint16_t height() const { return height_; }
-    const Cell* row(std::uint16_t r) const { return cells_.data() + std::size_t{r} * width_; }
+    const Cell* row(std::uint16_t r) const
+    {
+        Cell* cells = cells_.data() + std::size_t{r} * width_;
+        if (changed_[r] == LEFTOVER) blank(r, cells);
+        return cells;
+    }
 
     // Blanks a row (the default colours, or those of `style`) to be drawn anew.
     void clear_row(std::uint16_t row, StyleId style = DEFAULT_STYLE);
@@ -154,24 +163,45 @@ public:
     CursorState cursor;
 
 private:
-    Cell* writable_row(std::uint16_t r)
+    // A row about to be written on, noted as changed; `whole` when every
+    // cell of it will be written, left to right, so that leftovers need not
+    // be blanked first.
+    Cell* writable_row(std::uint16_t r, bool whole = false)
     {
         Cell* row = cells_.data() + std::size_t{r} * width_;
-        if (!changed_[r]) {
-            changed_[r] = 1;
+        if (changed_[r] == SENT) {
+            changed_[r] = CHANGED;
             if (shown_) std::copy_n(row, width_, row_as_sent(r));
+        } else if (changed_[r] == LEFTOVER) {
+            if (whole)
+                changed_[r] = CHANGED;
+            else
+                blank(r, row);
         }
         return row;
+    }
+    void blank(std::uint16_t r, Cell* row) const
+    {
+        std::fill_n(row, width_, Cell{});
+        changed_[r] = CHANGED;
     }
     void note_written(std::uint16_t row, std::uint16_t from, std::uint16_t to);
     void cut_before(Cell* row, std::uint16_t column);
     void cut_after(Cell* row, std::uint16_t column);
     Cell with_mark(Cell base, char32_t mark);
 
+    // What each row is: as last sent, changed since, or, after reset(),
+    // changed and still holding what was there before, to be blanked when
+    // first looked at or written on. A resize redraws every row, so filling
+    // the whole grid with blanks first would be work thrown away.
+    enum RowState : std::uint8_t { SENT, CHANGED, LEFTOVER };
+
     std::uint16_t width_ = 0;
     std::uint16_t height_ = 0;
-    std::vector<Cell> cells_;
-    std::vector<std::uint8_t> changed_;
+    mutable std::vector<Cell> cells_;
+    mutable std::vector<std::uint8_t> changed_;
+    // Whether some row may still be LEFTOVER.
+    bool leftovers_ = false;
     std::vector<Written> written_;
     std::vector<Cell> sent_;
     bool shown_ = false;

@@ -128,3 +128,44 @@ TEST(DiffWriter, FramesOfDifferencesShowWhatAWholeFrameShows)
         }
     }
 }
+
+// A grid made anew over an earlier frame (a resize) is blank, whatever that
+// frame held: drawn on in part, in any order, it holds and shows what a new
+// grid drawn the same way does, rows not drawn on included.
+TEST(DiffWriter, AGridResetOverAnEarlierFrameStartsBlank)
+{
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::mt19937 random(seed);
+        const auto pick = [&](unsigned n) { return static_cast<std::uint16_t>(random() % n); };
+        term::Grid reused(40, 10);
+        for (std::uint16_t r = 0; r < 10; ++r) reused.put(pick(5), r, random_line(random), style::SELECTION);
+        const std::uint16_t width = 10 + pick(40);
+        const std::uint16_t height = 3 + pick(12);
+        reused.reset(width, height);
+        term::Grid fresh(width, height);
+        for (int k = 0; k < height; ++k) {
+            const std::uint16_t row = pick(height);
+            const std::uint16_t column = pick(width);
+            const std::string text = random_line(random);
+            for (term::Grid* grid : {&reused, &fresh}) {
+                if (k % 3 == 0)
+                    grid->fill(column, row, 2, U'│', style::THUMB);
+                else
+                    grid->put(column, row, text, style::PLAIN);
+            }
+        }
+        VtermScreen shown_reused(width, height);
+        VtermScreen shown_fresh(width, height);
+        for (auto [grid, screen] : {std::pair{&reused, &shown_reused}, std::pair{&fresh, &shown_fresh}}) {
+            term::VtWriter writer(style::PALETTE);
+            term::Output out;
+            writer.write(*grid, out);
+            ASSERT_TRUE(out.flush());
+            screen->feed(out.written());
+        }
+        ASSERT_EQ(describe_difference(shown_reused, shown_fresh), "") << "seed " << seed;
+        for (std::uint16_t r = 0; r < height; ++r)
+            ASSERT_TRUE(std::equal(reused.row(r), reused.row(r) + width, fresh.row(r)))
+                << "seed " << seed << ", row " << r;
+    }
+}
