@@ -58,6 +58,9 @@ public:
     expected<void, IoError> flush();
 
     std::string_view pending() const { return pending_; }
+    // The queue itself, for a writer that builds a large frame in place
+    // rather than in a copy of its own.
+    std::string& queue() { return pending_; }
     // Bytes flushed so far by an output without a file descriptor.
     const std::string& written() const { return written_; }
     void clear_written() { written_.clear(); }

@@ -31,13 +31,14 @@ constexpr int MAX_SHIFT = 16;
 constexpr std::size_t MAX_SEARCHED_SEGMENTS = 64;
 constexpr std::size_t MAX_SEARCHED_GROUPS = 4;
 
+// Every move of a frame asks this, of numbers below a screen's size.
 int digits(unsigned value)
 {
-    int n = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++n;
-    }
+    if (value < 10) return 1;
+    if (value < 100) return 2;
+    if (value < 1000) return 3;
+    int n = 4;
+    for (value /= 10000; value > 0; value /= 10) ++n;
     return n;
 }
 
@@ -93,24 +94,27 @@ void put_color(std::string& out, Color c, bool foreground)
 // Writes the bytes of the leading cells that are ASCII in the style `same`
 // stands for, sixteen at a time, moving `o` past them; returns how many.
 // Most of a frame is such cells. Up to sixteen bytes past the new `o` may be
-// written over: the caller's room for the cells' glyphs covers them.
+// written over: the caller's room for the cells' glyphs covers them. Up to
+// sixteen cells past `count` may be read: a grid has room after its last row
+// (Grid::SLACK), so that the last few cells of a run go sixteen at a time too.
 int plain_block(const Cell* cells, int count, std::uint32_t same, char*& o)
 {
     int k = 0;
 #if defined(__SSE2__)
-    static_assert(sizeof(Cell) == 4);
+    static_assert(sizeof(Cell) == 4 && Grid::SLACK >= 16);
     const __m128i style = _mm_set1_epi32(static_cast<int>(same));
     const __m128i not_ascii = _mm_set1_epi32(~0x7F);
     const __m128i zero = _mm_setzero_si128();
-    for (; k + 16 <= count; k += 16) {
+    for (; k < count; k += 16) {
         __m128i v[4];
         __m128i plain[4];
         for (int i = 0; i < 4; ++i) {
             v[i] = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + k + 4 * i)), style);
             plain[i] = _mm_cmpeq_epi32(_mm_and_si128(v[i], not_ascii), zero);
         }
-        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(
             _mm_packs_epi16(_mm_packs_epi32(plain[0], plain[1]), _mm_packs_epi32(plain[2], plain[3]))));
+        if (count - k < 16) mask &= (1u << (count - k)) - 1;
         const __m128i low = _mm_packs_epi32(v[0], v[1]);
         const __m128i high = _mm_packs_epi32(v[2], v[3]);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(low, high));
@@ -121,13 +125,15 @@ int plain_block(const Cell* cells, int count, std::uint32_t same, char*& o)
         }
         o += 16;
     }
-#endif
+    return count;
+#else
     for (; k < count; ++k) {
         const std::uint32_t plain = cells[k].bits() ^ same;
         if (plain >= 0x80) break;
         *o++ = static_cast<char>(plain);
     }
     return k;
+#endif
 }
 
 // Writes the glyph of a cell that is not plain ASCII at `o`: nothing for the
@@ -206,8 +212,7 @@ public:
         const Cell* cells = row + from;
         const int count = to - from;
         const std::size_t at = out_.size();
-        const std::size_t room = static_cast<std::size_t>(count) *
-                                 (next_.longest_glyph() + writer_.longest_colour_change());
+        const std::size_t room = static_cast<std::size_t>(count) * (next_.longest_glyph() + VtWriter::CHANGE_SLOT);
         StyleId current = pen.style;
         out_.resize_and_overwrite(at + room, [&](char* buffer, std::size_t) {
             char* o = buffer + at;
@@ -215,17 +220,11 @@ public:
             for (int k = 0; k < count; ++k) {
                 k += plain_block(cells + k, count - k, same, o);
                 if (k == count) break;
-                // An ASCII cell in the colours already set, the common case,
-                // is one byte.
-                const std::uint32_t plain = cells[k].bits() ^ same;
-                if (plain < 0x80) {
-                    *o++ = static_cast<char>(plain);
-                    continue;
-                }
                 const Cell cell = cells[k];
                 if (cell.style() != current) {
-                    const std::string& change = writer_.colour_change(current, cell.style());
-                    std::memcpy(o, change.data(), change.size());
+                    // Copied as a whole slot: the room for a cell covers it.
+                    const std::string_view change = writer_.colour_change(current, cell.style());
+                    std::memcpy(o, change.data(), VtWriter::CHANGE_SLOT);
                     o += change.size();
                     current = cell.style();
                     same = std::uint32_t{current} << Cell::STYLE_SHIFT;
@@ -342,9 +341,24 @@ int blanks_before(const Cell* row, int to)
 int blank_tail(const Cell* row, int width) { return blanks_before(row, width); }
 
 // The first column from `column` on where two rows differ, or `width`. Most
-// of a changed row is not: four cells are compared at once.
+// of a changed row is not: sixteen cells are compared at once.
 int next_difference(const Cell* a, const Cell* b, int column, int width)
 {
+#if defined(__SSE2__)
+    const auto equal = [&](int at) {
+        return _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at)));
+    };
+    for (; column + 16 <= width; column += 16) {
+        const __m128i same = _mm_and_si128(_mm_and_si128(equal(column), equal(column + 4)),
+                                           _mm_and_si128(equal(column + 8), equal(column + 12)));
+        if (_mm_movemask_epi8(same) != 0xFFFF) break;
+    }
+    for (; column + 4 <= width; column += 4) {
+        const auto same = static_cast<unsigned>(_mm_movemask_epi8(equal(column)));
+        if (same != 0xFFFF) return column + std::countr_one(same) / 4;
+    }
+#endif
     while (column + 4 <= width && std::memcmp(a + column, b + column, 4 * sizeof(Cell)) == 0) column += 4;
     while (column < width && a[column] == b[column]) ++column;
     return column;
@@ -360,10 +374,20 @@ bool changed_span(const Cell* shown, const Cell* next, int width, int& first, in
     return true;
 }
 
+// How many of the cells [from, to] of two rows differ, four at a time where
+// the processor can.
 int differing(const Cell* a, const Cell* b, int from, int to)
 {
     int count = 0;
-    for (int k = from; k <= to; ++k) count += !(a[k] == b[k]);
+    int k = from;
+#if defined(__SSE2__)
+    for (; k + 4 <= to + 1; k += 4) {
+        const __m128i same = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k)));
+        count += 4 - std::popcount(static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(same))));
+    }
+#endif
+    for (; k <= to; ++k) count += !(a[k] == b[k]);
     return count;
 }
 
@@ -492,10 +516,11 @@ VtWriter::VtWriter(std::span<const Style> palette) : palette_(palette)
     // Every change of colours the palette allows, made once: from each
     // entry and from colours not known, to each entry.
     const std::size_t n = palette.size();
-    colour_changes_.resize((n + 1) * n);
+    colour_changes_.resize((n + 1) * n * CHANGE_SLOT);
+    colour_change_sizes_.resize((n + 1) * n);
+    std::string change;
     for (std::size_t from = 0; from <= n; ++from)
         for (std::size_t to = 0; to < n; ++to) {
-            std::string& change = colour_changes_[from * n + to];
             if (from == to) continue;
             change = "\x1b[";
             const Style& target = palette[to];
@@ -513,23 +538,24 @@ VtWriter::VtWriter(std::span<const Style> palette) : palette_(palette)
                 if (source.bg != target.bg) put_color(change, target.bg, false);
             }
             change.push_back('m');
-            longest_colour_change_ = std::max(longest_colour_change_, change.size());
+            const std::size_t slot = from * n + to;
+            std::memcpy(colour_changes_.data() + slot * CHANGE_SLOT, change.data(), change.size());
+            colour_change_sizes_[slot] = static_cast<std::uint8_t>(change.size());
         }
-}
-
-const std::string& VtWriter::colour_change(StyleId from, StyleId to) const
-{
-    const std::size_t n = palette_.size();
-    return colour_changes_[(from == NO_STYLE ? n : from) * n + to];
 }
 
 void VtWriter::write(Grid& next, Output& out)
 {
+    if (!valid_ || !next.shown()) {
+        // Every cell goes out: written straight into the queue.
+        out.begin_synchronized_update();
+        write_whole(next, out.queue());
+        out.end_synchronized_update();
+        next.mark_sent();
+        return;
+    }
     bytes_.clear();
-    if (!valid_ || !next.shown())
-        write_whole(next);
-    else
-        write_changes(next);
+    write_changes(next);
     next.mark_sent();
     if (bytes_.empty()) return;
     out.begin_synchronized_update();
@@ -538,9 +564,9 @@ void VtWriter::write(Grid& next, Output& out)
 }
 
 // Every cell, row by row, trusting nothing the terminal shows.
-void VtWriter::write_whole(const Grid& next)
+void VtWriter::write_whole(const Grid& next, std::string& bytes)
 {
-    Emitter emit(*this, next, Pen{}, bytes_);
+    Emitter emit(*this, next, Pen{}, bytes);
     const int width = next.width();
     for (std::uint16_t r = 0; r < next.height(); ++r) {
         const Cell* row = next.row(r);
@@ -560,7 +586,7 @@ void VtWriter::write_whole(const Grid& next)
         }
     }
     put_cursor(emit, next);
-    bytes_ += next.cursor.visible ? "\x1b[?25h" : "\x1b[?25l";
+    bytes += next.cursor.visible ? "\x1b[?25h" : "\x1b[?25l";
     shown_cursor_ = next.cursor;
     pen_ = emit.pen;
     valid_ = true;
@@ -652,14 +678,20 @@ void VtWriter::write_changes(Grid& next)
             for (const Segment& s : segments_) put(s);
         });
     if (search) {
-        std::sort(groups.begin(), groups.begin() + group_count);
+        // The colours the pen already has go first: that saves a change,
+        // and the frame then ends in others, which the next frame starts
+        // with. Only the order of the other groups is searched.
+        const auto pen_group = std::find(groups.begin(), groups.begin() + group_count, pen_.style);
+        const std::size_t fixed = pen_group != groups.begin() + group_count ? 1 : 0;
+        if (fixed) std::iter_swap(groups.begin(), pen_group);
+        std::sort(groups.begin() + fixed, groups.begin() + group_count);
         do {
             attempt([&](auto&& put) {
                 for (std::size_t g = 0; g < group_count; ++g)
                     for (const Segment& s : segments_)
                         if (segment_style(s) == groups[g]) put(s);
             });
-        } while (std::next_permutation(groups.begin(), groups.begin() + group_count));
+        } while (std::next_permutation(groups.begin() + fixed, groups.begin() + group_count));
     }
     if (next.cursor.visible != shown_cursor_.visible) bytes_ += next.cursor.visible ? "\x1b[?25h" : "\x1b[?25l";
     shown_cursor_ = next.cursor;

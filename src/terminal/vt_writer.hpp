@@ -6,6 +6,7 @@
 #include <array>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "terminal/output.hpp"
@@ -64,16 +65,23 @@ public:
 
     // The bytes that change the pen's colours from `from` (NO_STYLE: not
     // known) to `to`.
-    const std::string& colour_change(StyleId from, StyleId to) const;
-    std::size_t longest_colour_change() const { return longest_colour_change_; }
+    std::string_view colour_change(StyleId from, StyleId to) const
+    {
+        const std::size_t slot = (from == Pen::NO_STYLE ? palette_.size() : from) * palette_.size() + to;
+        return {colour_changes_.data() + slot * CHANGE_SLOT, colour_change_sizes_[slot]};
+    }
+    // Each change lies in a slot of this many bytes, so that it can be
+    // copied whole, in a few moves of a fixed size: the longest change (SGR
+    // 0 and two RGB colours) takes 38.
+    static constexpr std::size_t CHANGE_SLOT = 48;
 
 private:
-    void write_whole(const Grid& next);
+    void write_whole(const Grid& next, std::string& bytes);
     void write_changes(Grid& next);
 
     std::span<const Style> palette_;
-    std::vector<std::string> colour_changes_;
-    std::size_t longest_colour_change_ = 0;
+    std::vector<char> colour_changes_;
+    std::vector<std::uint8_t> colour_change_sizes_;
 
     // The cursor the terminal shows; its cells are the grid's, as last sent.
     CursorState shown_cursor_;
