@@ -1,6 +1,7 @@
 #include "editor/render.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -40,18 +41,16 @@ bool is_control_at(std::string_view text, std::size_t i)
 // piece of text, as every row of a frame has it.
 void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number, std::uint64_t gutter)
 {
+    // Two digits at a time: a number of a long document has several, on
+    // every row of every frame.
     char digits[24];
-    std::size_t count = 0;
-    do {
-        digits[sizeof digits - 1 - count++] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number > 0);
+    const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
     char text[32];
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(gutter, sizeof text));
     if (size == 0) return;
     const std::size_t shown = std::min(count, size - 1);
     std::memset(text, ' ', size);
-    std::memcpy(text + size - 1 - shown, digits + sizeof digits - count, shown);
+    std::memcpy(text + size - 1 - shown, digits, shown);
     grid.put(0, row, std::string_view(text, size), style::LINE_NUMBER);
 }
 
@@ -147,9 +146,10 @@ Frame::View view_of(const Editor& editor)
     return view;
 }
 
-bool within(std::uint64_t row, std::uint64_t first, std::uint64_t last) { return first <= row && row <= last; }
-
-// The rows of the text area that may show something else than last time.
+// The rows of the text area that may show something else than last time:
+// those whose text changed, and those in the selection before or now. A
+// frame after a key press draws a row or two of them, so they are found as
+// stretches of rows rather than by asking each row of the screen.
 void draw_text_area(Editor& editor, Frame& frame, const Frame::View& view)
 {
     const Frame::View& before = frame.drawn;
@@ -163,12 +163,31 @@ void draw_text_area(Editor& editor, Frame& frame, const Frame::View& view)
     const std::uint64_t height = text_area_height(editor);
     const std::uint64_t width = text_area_width(editor);
     const std::uint64_t lines = editor.buffer.line_count();
-    for (std::uint64_t r = 0; r < height; ++r) {
-        const std::uint64_t n = editor.top_line + r;
-        const bool text_changed = n >= changes.first && (changes.lines_moved || n <= changes.last);
-        const bool redraw = all || text_changed || within(n, before.selection_first, before.selection_last) ||
-                            within(n, view.selection_first, view.selection_last);
-        if (redraw) {
+    const std::uint64_t top = editor.top_line;
+
+    // Stretches of document lines [first, last], as screen rows [from, to).
+    struct Rows {
+        std::uint64_t from = 0;
+        std::uint64_t to = 0;
+    };
+    const auto on_screen = [&](std::uint64_t first, std::uint64_t last) {
+        const std::uint64_t from = first > top ? first - top : 0;
+        if (first > last || last < top || from >= height) return Rows{};
+        return Rows{from, std::min(last - top, height - 1) + 1};
+    };
+    std::array<Rows, 3> stretches{};
+    if (all) {
+        stretches[0] = {0, height};
+    } else {
+        stretches[0] = on_screen(changes.first, changes.lines_moved ? UINT64_MAX : changes.last);
+        stretches[1] = on_screen(before.selection_first, before.selection_last);
+        stretches[2] = on_screen(view.selection_first, view.selection_last);
+        std::sort(stretches.begin(), stretches.end(), [](Rows a, Rows b) { return a.from < b.from; });
+    }
+    std::uint64_t drawn_to = 0;
+    for (const Rows& stretch : stretches) {
+        for (std::uint64_t r = std::max(stretch.from, drawn_to); r < stretch.to; ++r) {
+            const std::uint64_t n = top + r;
             const std::uint16_t row = coordinate(r + 1);
             frame.grid.begin_row(row);
             std::uint16_t end = 0;
@@ -177,9 +196,12 @@ void draw_text_area(Editor& editor, Frame& frame, const Frame::View& view)
                 end = draw_text(editor, frame.grid, row, n, coordinate(view.gutter), width);
             }
             frame.grid.blank_from(row, end);
+            draw_scroll_bar_cell(editor, frame.grid, view, r);
         }
-        if (redraw || thumb_moved) draw_scroll_bar_cell(editor, frame.grid, view, r);
+        drawn_to = std::max(drawn_to, stretch.to);
     }
+    if (thumb_moved && !all)
+        for (std::uint64_t r = 0; r < height; ++r) draw_scroll_bar_cell(editor, frame.grid, view, r);
 }
 
 // A few words and numbers put together on the stack.
@@ -309,7 +331,16 @@ void render(Editor& editor, Frame& frame)
     const Frame::View view = view_of(editor);
     draw_text_area(editor, frame, view);
     draw_status_bar(editor, frame);
-    draw_message_line(editor, grid);
+    // The message line mostly stays as it is from key to key. It shares the
+    // status bar's row on a screen one row high, and help may cover it.
+    const Frame::View& before = frame.drawn;
+    const bool message_shown = frame.drawn_once && grid.shown() && editor.screen_height > 1 && !view.help &&
+                               !before.help && view.width == before.width && view.height == before.height &&
+                               frame.message == editor.status_message.text;
+    if (!message_shown) {
+        draw_message_line(editor, grid);
+        frame.message = editor.status_message.text;
+    }
     place_cursor(editor, grid);
     if (editor.help_visible) draw_help(editor, grid);
     frame.drawn = view;

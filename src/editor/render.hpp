@@ -37,6 +37,8 @@ struct Frame {
     };
     View drawn;
     bool drawn_once = false;
+    // The message line's text as last drawn.
+    std::string message;
 
     // The status bar's name part, made again only when the path changes.
     std::optional<std::filesystem::path> name_path;

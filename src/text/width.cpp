@@ -82,6 +82,9 @@ std::uint64_t column_at_display(std::string_view line, std::uint64_t x)
 VisibleStart visible_start(std::string_view line, std::uint64_t left)
 {
     VisibleStart start;
+    // A view not scrolled sideways starts at the line's start, unless that
+    // is a mark, which has nothing to stand on: every row asks this.
+    if (left == 0 && (line.empty() || static_cast<unsigned char>(line[0]) < 0x80)) return start;
     std::uint64_t column = 0;
     std::size_t at = 0;
     while (at < line.size()) {
