@@ -139,7 +139,7 @@ void Grid::mark_sent()
     shown_ = true;
 }
 
-void Grid::note_written(std::uint16_t row, std::uint16_t from, std::uint16_t to)
+inline void Grid::note_written(std::uint16_t row, std::uint16_t from, std::uint16_t to)
 {
     Written& written = written_[row];
     if (written.all || from >= to) return;
