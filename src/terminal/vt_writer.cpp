@@ -43,13 +43,24 @@ int digits(unsigned value)
 }
 
 // The decimal digits of `value`, written backwards from `end`; returns
-// where they start.
+// where they start. Two at a time: the rows and columns of a screen mostly
+// take one pair.
 char* digits_before(char* end, unsigned value)
 {
-    do {
-        *--end = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0);
+    static constexpr char PAIRS[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                    "8081828384858687888990919293949596979899";
+    while (value >= 100) {
+        end -= 2;
+        std::memcpy(end, PAIRS + 2 * (value % 100), 2);
+        value /= 100;
+    }
+    if (value < 10) {
+        *--end = static_cast<char>('0' + value);
+    } else {
+        end -= 2;
+        std::memcpy(end, PAIRS + 2 * value, 2);
+    }
     return end;
 }
 
@@ -381,11 +392,16 @@ int differing(const Cell* a, const Cell* b, int from, int to)
     int count = 0;
     int k = from;
 #if defined(__SSE2__)
+    // Lanes that differ, counted by adding their all-ones (minus one) up.
+    __m128i differ = _mm_setzero_si128();
     for (; k + 4 <= to + 1; k += 4) {
         const __m128i same = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
                                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k)));
-        count += 4 - std::popcount(static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(same))));
+        differ = _mm_sub_epi32(differ, _mm_andnot_si128(same, _mm_set1_epi32(-1)));
     }
+    alignas(16) std::int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), differ);
+    count = lanes[0] + lanes[1] + lanes[2] + lanes[3];
 #endif
     for (; k <= to; ++k) count += !(a[k] == b[k]);
     return count;
