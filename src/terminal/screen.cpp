@@ -115,6 +115,8 @@ void Grid::reset(std::uint16_t width, std::uint16_t height)
     cells_.resize(std::size_t{width_} * height_ + SLACK);
     changed_.assign(height_, LEFTOVER);
     leftovers_ = true;
+    first_changed_ = 0;
+    end_changed_ = height_;
     written_.assign(height_, Written{});
     sent_.resize(cells_.size() - SLACK);
     shown_ = false;
@@ -135,7 +137,10 @@ void Grid::mark_sent()
         for (std::uint16_t r = 0; r < height_; ++r)
             if (changed_[r] == LEFTOVER) blank(r, cells_.data() + std::size_t{r} * width_);
     leftovers_ = false;
-    std::fill(changed_.begin(), changed_.end(), SENT);
+    if (first_changed_ < end_changed_)
+        std::fill(changed_.begin() + first_changed_, changed_.begin() + end_changed_, SENT);
+    first_changed_ = height_;
+    end_changed_ = 0;
     shown_ = true;
 }
 

@@ -137,6 +137,10 @@ public:
 
     // Rows drawn since the grid was last sent.
     bool changed(std::uint16_t row) const { return changed_[row] != 0; }
+    // The rows from the first to the last that changed, [first, second):
+    // a frame after a key press draws on a few, which need not be looked
+    // for among all.
+    std::pair<std::uint16_t, std::uint16_t> changed_rows() const { return {first_changed_, end_changed_}; }
 
     // What a changed row held when the grid was last sent, for the writer to
     // compare with what it holds now (kept when a row is first drawn on
@@ -171,6 +175,8 @@ private:
         Cell* row = cells_.data() + std::size_t{r} * width_;
         if (changed_[r] == SENT) {
             changed_[r] = CHANGED;
+            first_changed_ = std::min(first_changed_, r);
+            end_changed_ = std::max(end_changed_, static_cast<std::uint16_t>(r + 1));
             if (shown_) std::copy_n(row, width_, row_as_sent(r));
         } else if (changed_[r] == LEFTOVER) {
             if (whole)
@@ -202,6 +208,8 @@ private:
     mutable std::vector<std::uint8_t> changed_;
     // Whether some row may still be LEFTOVER.
     bool leftovers_ = false;
+    std::uint16_t first_changed_ = 0;
+    std::uint16_t end_changed_ = 0;
     std::vector<Written> written_;
     std::vector<Cell> sent_;
     bool shown_ = false;

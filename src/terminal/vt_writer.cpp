@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "text/utf8.hpp"
 
@@ -385,6 +386,14 @@ bool changed_span(const Cell* shown, const Cell* next, int width, int& first, in
     return true;
 }
 
+// Whether `count` cells are the same in both places: a cell is equal to
+// another when its bits are.
+bool same_cells(const Cell* a, const Cell* b, int count)
+{
+    static_assert(std::has_unique_object_representations_v<Cell>);
+    return std::memcmp(a, b, static_cast<std::size_t>(count) * sizeof(Cell)) == 0;
+}
+
 // How many of the cells [from, to] of two rows differ, four at a time where
 // the processor can.
 int differing(const Cell* a, const Cell* b, int from, int to)
@@ -458,9 +467,9 @@ bool plan_shift(Cell* shown, const Cell* next, std::uint16_t row, int width, int
         const int cost = k + (last < width - 1 ? 16 : 8);
         if (cost >= best_cost) break;
         // Inserted: the old cells [first, last - k] stand at [first + k, last].
-        if (std::equal(shown + first, shown + last - k + 1, next + first + k)) best_count = k, best_cost = cost;
+        if (same_cells(shown + first, next + first + k, last - k + 1 - first)) best_count = k, best_cost = cost;
         // Deleted: the old cells [first + k, last] stand at [first, last - k].
-        else if (std::equal(shown + first + k, shown + last + 1, next + first))
+        else if (same_cells(shown + first + k, next + first, last - k + 1 - first))
             best_count = -k, best_cost = cost;
     }
     if (best_count == 0) return false;
@@ -614,7 +623,8 @@ void VtWriter::write_changes(Grid& next)
     shifts_.clear();
     segments_.clear();
     const int width = next.width();
-    for (std::uint16_t r = 0; r < next.height(); ++r) {
+    const auto [first_row, end_row] = next.changed_rows();
+    for (std::uint16_t r = first_row; r < end_row; ++r) {
         if (!next.changed(r)) continue;
         Cell* shown = next.row_as_sent(r);
         const Cell* wanted = next.row(r);
