@@ -381,7 +381,21 @@ bool changed_span(const Cell* shown, const Cell* next, int width, int& first, in
 {
     first = next_difference(shown, next, 0, width);
     if (first == width) return false;
-    last = width - 1;
+    // From the end back to the last difference, which is at `first` or
+    // after it: four cells at a time while four are left after `first`.
+    int end = width;
+#if defined(__SSE2__)
+    for (; end - 4 > first; end -= 4) {
+        const __m128i same = _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(shown + end - 4)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(next + end - 4)));
+        const auto differ = ~static_cast<unsigned>(_mm_movemask_epi8(same)) & 0xFFFF;
+        if (differ != 0) {
+            last = end - 4 + (std::bit_width(differ) - 1) / 4;
+            return true;
+        }
+    }
+#endif
+    last = end - 1;
     while (shown[last] == next[last]) --last;
     return true;
 }
