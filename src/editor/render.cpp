@@ -37,22 +37,58 @@ bool is_control_at(std::string_view text, std::size_t i)
            static_cast<unsigned char>(text[i + 1]) < 0xA0;
 }
 
-// The line number right-aligned before one space, in gutter colours: one
-// piece of text, as every row of a frame has it.
-void draw_line_number(term::Grid& grid, std::uint16_t row, std::uint64_t number, std::uint64_t gutter)
-{
-    // Two digits at a time: a number of a long document has several, on
-    // every row of every frame.
-    char digits[24];
-    const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
-    char text[32];
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(gutter, sizeof text));
-    if (size == 0) return;
-    const std::size_t shown = std::min(count, size - 1);
-    std::memset(text, ' ', size);
-    std::memcpy(text + size - 1 - shown, digits, shown);
-    grid.put(0, row, std::string_view(text, size), style::LINE_NUMBER);
-}
+// The line numbers of the gutter, each right-aligned before one space:
+// every row of a whole frame has one, and rows drawn one after another have
+// numbers that follow each other, so the text is counted up in place.
+class LineNumbers {
+public:
+    explicit LineNumbers(std::uint64_t gutter)
+        : size_(static_cast<std::size_t>(std::min<std::uint64_t>(gutter, sizeof text_)))
+    {
+    }
+
+    std::string_view of(std::uint64_t number)
+    {
+        if (last_ == 0 || number != last_ + 1 || !count_up()) write(number);
+        last_ = number;
+        return {text_, size_};
+    }
+
+private:
+    // One more, digit by digit from the right; false when the number no
+    // longer fits.
+    bool count_up()
+    {
+        for (std::size_t k = size_ - 1; k-- > 0;) {
+            char& digit = text_[k];
+            if (digit == ' ') {
+                digit = '1';
+                return true;
+            }
+            if (digit != '9') {
+                ++digit;
+                return true;
+            }
+            digit = '0';
+        }
+        return false;
+    }
+
+    // Its leading digits when it does not fit.
+    void write(std::uint64_t number)
+    {
+        char digits[24];
+        const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
+        if (size_ == 0) return;
+        const std::size_t shown = std::min(count, size_ - 1);
+        std::memset(text_, ' ', size_);
+        std::memcpy(text_ + size_ - 1 - shown, digits, shown);
+    }
+
+    char text_[32];
+    std::size_t size_;
+    std::uint64_t last_ = 0;  // none yet
+};
 
 // The part of one document line in view (from display column left_column,
 // text_area_width columns), drawn from screen column `column`, with the
@@ -184,6 +220,7 @@ void draw_text_area(Editor& editor, Frame& frame, const Frame::View& view)
         stretches[2] = on_screen(view.selection_first, view.selection_last);
         std::sort(stretches.begin(), stretches.end(), [](Rows a, Rows b) { return a.from < b.from; });
     }
+    LineNumbers numbers(view.gutter);
     std::uint64_t drawn_to = 0;
     for (const Rows& stretch : stretches) {
         for (std::uint64_t r = std::max(stretch.from, drawn_to); r < stretch.to; ++r) {
@@ -192,7 +229,7 @@ void draw_text_area(Editor& editor, Frame& frame, const Frame::View& view)
             frame.grid.begin_row(row);
             std::uint16_t end = 0;
             if (n < lines) {
-                if (view.gutter > 0) draw_line_number(frame.grid, row, n + 1, view.gutter);
+                if (view.gutter > 0) frame.grid.put(0, row, numbers.of(n + 1), style::LINE_NUMBER);
                 end = draw_text(editor, frame.grid, row, n, coordinate(view.gutter), width);
             }
             frame.grid.blank_from(row, end);
