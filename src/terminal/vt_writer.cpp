@@ -370,8 +370,9 @@ int next_difference(const Cell* a, const Cell* b, int column, int width)
         const auto same = static_cast<unsigned>(_mm_movemask_epi8(equal(column)));
         if (same != 0xFFFF) return column + std::countr_one(same) / 4;
     }
-#endif
+#else
     while (column + 4 <= width && std::memcmp(a + column, b + column, 4 * sizeof(Cell)) == 0) column += 4;
+#endif
     while (column < width && a[column] == b[column]) ++column;
     return column;
 }
